@@ -1,0 +1,32 @@
+#pragma once
+// RegV: a node's saved settings, as a versioned JSON document. The host writes it
+// with a project and hands it back to FXNode_load.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+class RegV {
+ public:
+  static constexpr int kVersion = 1;
+
+  RegV() = default;
+  explicit RegV(nlohmann::json doc) : doc_(std::move(doc)) {}
+
+  // Parses a document; on failure returns nothing and says why in `error`
+  // (malformed JSON, wrong format name or version).
+  static std::optional<RegV> parse(std::string_view text, std::string& error);
+  // Reads a file; errors name the file.
+  static std::optional<RegV> read_file(const std::string& path, std::string& error);
+  // Writes to a temporary file beside `path` and renames it, so a failed write
+  // never leaves a half-written document. Returns false and says why on failure.
+  bool write_file(const std::string& path, std::string& error) const;
+
+  std::string dump() const { return doc_.dump(2); }
+  const nlohmann::json& doc() const { return doc_; }
+  nlohmann::json& doc() { return doc_; }
+
+ private:
+  nlohmann::json doc_;
+};
