@@ -81,6 +81,10 @@ class FXNode : public MediaDescriptor, public RegIO {
   void host_set_output_size(int width, int height);
   void host_set_aspect(double pixel_aspect);
   void host_set_input_length(int input, int frames);
+  // Catch-up hint: while set, a node skips its drawing and leaves the output
+  // untouched but advances its simulation exactly as a drawn frame would.
+  void host_set_catch_up(bool on) { catch_up_ = on; }
+  bool host_catch_up() const { return catch_up_; }
 
   struct Invalidation {
     double from;
@@ -107,6 +111,7 @@ class FXNode : public MediaDescriptor, public RegIO {
   int output_height_ = 0;
   double aspect_ = 1.0;
   int input_lengths_[2] = {0, 0};
+  bool catch_up_ = false;
 };
 
 // The three entry points a node module exports with C linkage.
