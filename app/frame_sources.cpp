@@ -23,8 +23,9 @@ void FrameSources::check_frames(FrameRange frames) const {
       const std::string path = files.frame_path(frame);
       std::error_code error;
       if (!std::filesystem::is_regular_file(path, error)) {
-        throw AppError(std::string(what) + (files.is_sequence() ? " frame " + std::to_string(frame) : "") +
-                       ": \"" + path + "\" does not exist");
+        throw AppError(std::string(what) +
+                       (files.is_sequence() ? " frame " + std::to_string(frame) : "") + ": \"" +
+                       path + "\" does not exist");
       }
     }
   }
@@ -36,7 +37,8 @@ ImageSize FrameSources::input_size(int frame) const {
 }
 
 HostImage& FrameSources::load(Source& source, int frame) {
-  const bool current = source.loaded && (!source.files.is_sequence() || source.loaded_frame == frame);
+  const bool current =
+      source.loaded && (!source.files.is_sequence() || source.loaded_frame == frame);
   if (!current) {
     source.image = read_host_image(source.files.frame_path(frame));
     source.loaded = true;
@@ -53,6 +55,4 @@ HostImage& FrameSources::input(int frame) {
   return background_;
 }
 
-HostImage* FrameSources::matte(int frame) {
-  return matte_ ? &load(*matte_, frame) : nullptr;
-}
+HostImage* FrameSources::matte(int frame) { return matte_ ? &load(*matte_, frame) : nullptr; }

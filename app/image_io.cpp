@@ -1,5 +1,6 @@
 #include "app/image_io.h"
 
+#include <OpenImageIO/imageio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-
-#include <OpenImageIO/imageio.h>
 
 #include "app/app_error.h"
 
@@ -41,8 +40,8 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
   const ImageSpec config = straight_alpha_config();
   auto input = ImageInput::open(path, &config);
   if (!input) {
-    throw AppError("cannot read input image \"" + path + "\": " +
-                   oiio_message("not an image format that can be read"));
+    throw AppError("cannot read input image \"" + path +
+                   "\": " + oiio_message("not an image format that can be read"));
   }
   return input;
 }
@@ -77,10 +76,23 @@ HostImage read_host_image(const std::string& path) {
     const std::uint16_t* s = &read[i * channels];
     std::uint16_t* d = &image.samples[i * 4];
     switch (channels) {
-      case 1: d[0] = d[1] = d[2] = s[0]; d[3] = 65535; break;
-      case 2: d[0] = d[1] = d[2] = s[0]; d[3] = s[1]; break;
-      case 3: d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 65535; break;
-      default: std::copy(s, s + 4, d); break;
+      case 1:
+        d[0] = d[1] = d[2] = s[0];
+        d[3] = 65535;
+        break;
+      case 2:
+        d[0] = d[1] = d[2] = s[0];
+        d[3] = s[1];
+        break;
+      case 3:
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        d[3] = 65535;
+        break;
+      default:
+        std::copy(s, s + 4, d);
+        break;
     }
   }
   return image;
@@ -88,24 +100,24 @@ HostImage read_host_image(const std::string& path) {
 
 void prepare_output(const std::string& path) {
   if (!ImageOutput::create(path)) {
-    throw AppError("cannot write \"" + path + "\": " +
-                   oiio_message("the file name's extension is not an image format") +
+    throw AppError("cannot write \"" + path +
+                   "\": " + oiio_message("the file name's extension is not an image format") +
                    " (use .exr, .png, .tif, .dpx or .jpg)");
   }
   const fs::path folder = folder_of(path);
   std::error_code error;
   fs::create_directories(folder, error);
   if (error || !fs::is_directory(folder)) {
-    throw AppError("cannot create output folder \"" + folder.string() + "\": " +
-                   (error ? error.message() : "a file of that name is in the way"));
+    throw AppError("cannot create output folder \"" + folder.string() +
+                   "\": " + (error ? error.message() : "a file of that name is in the way"));
   }
   // Only a real file tells: permissions, read-only mounts and full disks all
   // show up here, also for a user (root) whom access() would let through.
   std::string probe = (folder / ".brumel-write-test-XXXXXX").string();
   const int fd = mkstemp(probe.data());
   if (fd < 0) {
-    throw AppError("output folder \"" + folder.string() + "\" is not writable: " +
-                   std::strerror(errno));
+    throw AppError("output folder \"" + folder.string() +
+                   "\" is not writable: " + std::strerror(errno));
   }
   close(fd);
   fs::remove(probe, error);
@@ -123,9 +135,8 @@ void write_host_image(const HostImage& image, const std::string& path) {
     spec.attribute("oiio:UnassociatedAlpha", 1);
   }
   const fs::path final_path(path);
-  const fs::path temp_path =
-      folder_of(path) / ("." + final_path.filename().string() + ".partial-" +
-                         std::to_string(getpid()));
+  const fs::path temp_path = folder_of(path) / ("." + final_path.filename().string() + ".partial-" +
+                                                std::to_string(getpid()));
   auto fail = [&](const std::string& why) {
     std::error_code ignored;
     fs::remove(temp_path, ignored);

@@ -48,7 +48,8 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
       // %d pads nothing; %4d would pad with blanks, which no frame name wants.
       width_ = digits.empty() ? 1 : std::atoi(digits.c_str());
       if (!zero && width_ > 1) throw pattern_error(pattern_, "use %0Nd, not %Nd, for padding");
-      if (width_ < 1 || width_ > 12) throw pattern_error(pattern_, "padding must be 1 to 12 digits");
+      if (width_ < 1 || width_ > 12)
+        throw pattern_error(pattern_, "padding must be 1 to 12 digits");
       prefix_ = literal;
       literal.clear();
       i = end + 1;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
-
 #include <nlohmann/json.hpp>
 
 #include "app/node_module.h"
@@ -28,7 +27,7 @@ void print_text(const NodeModule& module, const char* description,
             << "description  " << description << "\n"
             << "module       " << module.path() << "\n"
             << "widgets      " << rows.size() << "\n\n";
-  const std::vector<std::string> headings{"index", "kind",  "name", "default",
+  const std::vector<std::string> headings{"index", "kind", "name", "default",
                                           "range", "page", "cell"};
   std::vector<std::vector<std::string>> table{headings};
   for (const WidgetRow& row : rows) {
@@ -66,10 +65,10 @@ void print_json(const NodeModule& module, const char* description,
     widgets.push_back(w);
   }
   const nlohmann::ordered_json doc{{"name", module.node_name()},
-                           {"type_id", module.type_id()},
-                           {"description", description},
-                           {"module", module.path()},
-                           {"widgets", widgets}};
+                                   {"type_id", module.type_id()},
+                                   {"description", description},
+                                   {"module", module.path()},
+                                   {"widgets", widgets}};
   std::cout << doc.dump(2) << "\n";
 }
 

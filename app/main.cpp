@@ -1,7 +1,6 @@
 // brumel: a command-line compositing host for the Brumel node module.
-#include <iostream>
-
 #include <CLI/CLI.hpp>
+#include <iostream>
 
 #include "app/app_error.h"
 #include "app/frame_range.h"
@@ -45,58 +44,69 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
   render->footer(kRenderFooter);
   ShotOptions& shot = options.shot;
   SettingsRequest& settings = shot.settings;
-  render->add_option("-o,--output", options.output,
-                     "Output image or sequence (cloud.####.png, cloud.%04d.exr; .exr .png "
-                     ".tif .dpx .jpg); folders are created")
+  render
+      ->add_option("-o,--output", options.output,
+                   "Output image or sequence (cloud.####.png, cloud.%04d.exr; .exr .png "
+                   ".tif .dpx .jpg); folders are created")
       ->type_name("PATTERN")
       ->required();
-  render->add_option("-i,--input", shot.input,
-                     "Input image or sequence (any format OpenImageIO reads); default: an "
-                     "embedded dusk sky")
+  render
+      ->add_option("-i,--input", shot.input,
+                   "Input image or sequence (any format OpenImageIO reads); default: an "
+                   "embedded dusk sky")
       ->type_name("PATTERN");
-  render->add_option("--matte", shot.matte,
-                     "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
+  render
+      ->add_option("--matte", shot.matte,
+                   "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
       ->type_name("PATTERN");
-  render->add_option("--frames", frames,
-                     "Frames to write, FIRST-LAST or one FRAME; frame N is rendered at host time N")
+  render
+      ->add_option("--frames", frames,
+                   "Frames to write, FIRST-LAST or one FRAME; frame N is rendered at host time N")
       ->type_name("A-B")
       ->capture_default_str();
-  render->add_option("--shot-start", shot.shot_start,
-                     "Frame where the simulation starts; frames from it to the first of "
-                     "--frames are simulated without drawing")
+  render
+      ->add_option("--shot-start", shot.shot_start,
+                   "Frame where the simulation starts; frames from it to the first of "
+                   "--frames are simulated without drawing")
       ->type_name("S")
       ->capture_default_str();
-  render->add_option("--size", size,
-                     "Output size WIDTHxHEIGHT; default: the input's size, or 1280x720")
+  render
+      ->add_option("--size", size,
+                   "Output size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
   render->add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
       ->type_name("N")
       ->check(CLI::Range(1, 64).description(""));
-  render->add_option("--module", shot.module_path,
-                     "Node module to load; default: BrumelKv.node next to this program")
+  render
+      ->add_option("--module", shot.module_path,
+                   "Node module to load; default: BrumelKv.node next to this program")
       ->type_name("PATH");
   render->add_option("--load", settings.load_file, "Settings document to start from (see --save)")
       ->type_name("FILE");
-  render->add_option("--save", options.save_file,
-                     "Write the node's settings, after all settings options, to FILE before "
-                     "rendering")
+  render
+      ->add_option("--save", options.save_file,
+                   "Write the node's settings, after all settings options, to FILE before "
+                   "rendering")
       ->type_name("FILE");
-  render->add_option("--demo", settings.demo,
-                     "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
-                     "Billow (any case)")
+  render
+      ->add_option("--demo", settings.demo,
+                   "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
+                   "Billow (any case)")
       ->type_name("NAME");
-  render->add_option("--set", settings.sets,
-                     "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order "
-                     "(a name repeated on several pages means its first widget that takes a "
-                     "value: \"PreRoll=100\" is the number, not the button)")
+  render
+      ->add_option("--set", settings.sets,
+                   "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order "
+                   "(a name repeated on several pages means its first widget that takes a "
+                   "value: \"PreRoll=100\" is the number, not the button)")
       ->type_name("\"NAME=VALUE\"")
       ->take_all();
   render->add_option("--mode", settings.mode, "render or wireframe")
       ->type_name("MODE")
       ->capture_default_str();
-  render->add_option("--key", settings.keys,
-                     "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (a "
-                     "colour's value keeps its commas: \"Light=1:1,1,1,1,48:1,0.5,0,1\")")
+  render
+      ->add_option("--key", settings.keys,
+                   "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (a "
+                   "colour's value keeps its commas: \"Light=1:1,1,1,1,48:1,0.5,0,1\")")
       ->type_name("\"NAME=F:V,F:V\"")
       ->take_all();
   render->add_flag("--preroll", settings.preroll,
@@ -106,8 +116,9 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
 
 void add_info(CLI::App& app, InfoOptions& options) {
   CLI::App* info = app.add_subcommand(
-      "info", "Print the node's name, type id, description and widget table (index, kind, "
-              "name, default, range, page, cell)");
+      "info",
+      "Print the node's name, type id, description and widget table (index, kind, "
+      "name, default, range, page, cell)");
   info->add_option("--module", options.module_path,
                    "Node module to load; default: BrumelKv.node next to this program")
       ->type_name("PATH");
@@ -121,13 +132,15 @@ void add_info(CLI::App& app, InfoOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("Brumel: animated, lit clouds from a seeded particle simulation, rendered "
-               "over image sequences by the BrumelKv.node module",
-               "brumel");
+  CLI::App app(
+      "Brumel: animated, lit clouds from a seeded particle simulation, rendered "
+      "over image sequences by the BrumelKv.node module",
+      "brumel");
   app.require_subcommand(1);
-  app.footer("\nRun `brumel render --help` or `brumel info --help` for each command's options.\n"
-             "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
-             "line that does not parse.");
+  app.footer(
+      "\nRun `brumel render --help` or `brumel info --help` for each command's options.\n"
+      "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
+      "line that does not parse.");
 
   RenderOptions render;
   render.shot.settings.mode = "render";  // this command renders unless told otherwise

@@ -42,8 +42,8 @@ std::vector<std::string> closest_names(const std::string& wanted,
   std::vector<Scored> scored;
   for (std::size_t i = 0; i < candidates.size(); ++i) {
     const std::string& name = candidates[i];
-    const bool seen = std::any_of(scored.begin(), scored.end(),
-                                  [&](const Scored& s) { return *s.name == name; });
+    const bool seen =
+        std::any_of(scored.begin(), scored.end(), [&](const Scored& s) { return *s.name == name; });
     if (seen) continue;
     const int distance = edit_distance(wanted, name);
     const int longer = static_cast<int>(std::max(wanted.size(), name.size()));

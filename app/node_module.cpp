@@ -17,13 +17,16 @@ std::string loader_message() {
 }  // namespace
 
 NodeModule::NodeModule(const std::string& path) : path_(path) {
-  if (!std::filesystem::exists(path)) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
     throw AppError("node module \"" + path + "\" does not exist (build it, or give --module PATH)");
   }
+  // A name without a folder would send dlopen searching the library path.
+  const std::string absolute = std::filesystem::absolute(path, error).string();
   dlerror();
   // Lazy binding: the module's drawing calls are resolved from the host process
   // only when the viewer overlay is drawn, and rendering never draws it.
-  void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  void* handle = dlopen(absolute.c_str(), RTLD_LAZY | RTLD_LOCAL);
   if (handle == nullptr) {
     throw AppError("cannot load node module \"" + path + "\": " + loader_message());
   }

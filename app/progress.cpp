@@ -13,6 +13,7 @@ std::string format(const char* pattern, double value) {
 }
 
 std::string duration_text(double seconds) {
+  if (seconds < 10.0) return format("%.1f s", seconds);
   if (seconds < 60.0) return format("%.0f s", seconds);
   const int whole = static_cast<int>(seconds + 0.5);
   char text[32];
@@ -59,8 +60,7 @@ void Progress::caught_up(int frame) {
   ++caught_up_;
   if (caught_up_ == catch_up_frames_) drawing_start_ = std::chrono::steady_clock::now();
   if (style_ == Style::Bar) {
-    draw_bar("catching up to frame " + std::to_string(frame + 1), caught_up_, catch_up_frames_,
-             "");
+    draw_bar("catching up, frame " + std::to_string(frame), caught_up_, catch_up_frames_, "");
   }
 }
 
@@ -74,8 +74,8 @@ void Progress::wrote(int frame, const std::string& path) {
     if (left > 0 && rate > 0.0) tail += "  " + duration_text(left / rate) + " left";
     draw_bar("frame " + std::to_string(frame), written_, frames_.count(), tail);
   } else if (style_ == Style::Lines) {
-    std::fprintf(out_, "brumel: frame %d (%d/%d) written to %s\n", frame, written_,
-                 frames_.count(), path.c_str());
+    std::fprintf(out_, "brumel: frame %d (%d/%d) written to %s\n", frame, written_, frames_.count(),
+                 path.c_str());
     std::fflush(out_);
   }
 }

@@ -1,7 +1,8 @@
 #include "app/settings.h"
 
-#include <charconv>
 #include <strings.h>
+
+#include <charconv>
 
 #include "app/app_error.h"
 #include "app/name_suggestions.h"

@@ -25,14 +25,13 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
   FrameSources(options.input, options.matte, kDefaultSize).check_frames(played);
   const ImageSize size = shot_size(options);
 
-  NodeModule module(options.module_path.empty() ? NodeModule::default_path()
-                                                : options.module_path);
+  NodeModule module(options.module_path.empty() ? NodeModule::default_path() : options.module_path);
   NodePtr node = module.create();
   if (options.threads > 0) smp_set_numprocs(options.threads);
 
-  auto shot = std::unique_ptr<Shot>(new Shot{options, size, std::move(module), std::move(node),
-                                             FrameSources(options.input, options.matte, size),
-                                             nullptr});
+  auto shot =
+      std::unique_ptr<Shot>(new Shot{options, size, std::move(module), std::move(node),
+                                     FrameSources(options.input, options.matte, size), nullptr});
   shot->driver = std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count());
   apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start));
   return shot;

@@ -16,14 +16,14 @@
 inline constexpr ImageSize kDefaultSize{1280, 720};
 
 struct ShotOptions {
-  std::string module_path;          // empty: BrumelKv.node next to the executable
+  std::string module_path;  // empty: BrumelKv.node next to the executable
   SettingsRequest settings;
-  std::string input;                // image or sequence; empty: the default background
-  std::string matte;                // image or sequence; empty: none
-  std::optional<ImageSize> size;    // empty: the input's size, else kDefaultSize
-  int shot_start = 1;               // the frame where the simulation starts
-  FrameRange frames{1, 24};         // the frames drawn; those before are caught up
-  int threads = 0;                  // processors for the node; 0 leaves the host's count
+  std::string input;              // image or sequence; empty: the default background
+  std::string matte;              // image or sequence; empty: none
+  std::optional<ImageSize> size;  // empty: the input's size, else kDefaultSize
+  int shot_start = 1;             // the frame where the simulation starts
+  FrameRange frames{1, 24};       // the frames drawn; those before are caught up
+  int threads = 0;                // processors for the node; 0 leaves the host's count
 };
 
 struct Shot {

@@ -1,7 +1,8 @@
 #include "app/widget_lookup.h"
 
-#include <charconv>
 #include <strings.h>
+
+#include <charconv>
 
 #include "app/app_error.h"
 #include "app/name_suggestions.h"
@@ -23,9 +24,12 @@ std::string caption_stem(const std::string& name) {
 
 const char* kind_word(WidgetKind kind) {
   switch (kind) {
-    case WidgetKind::Action: return "a button";
-    case WidgetKind::Label: return "a page label";
-    default: return "a value";
+    case WidgetKind::Action:
+      return "a button";
+    case WidgetKind::Label:
+      return "a page label";
+    default:
+      return "a value";
   }
 }
 
@@ -86,10 +90,10 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
   for (int i = 0; i < node.num_controls(); ++i) {
     const CWidget* widget = node.control(i);
     if (widget != nullptr && same_ignoring_case(widget->name(), name)) {
-      throw AppError("widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
-                     " and takes no value" +
-                     (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")"
-                                                           : ""));
+      throw AppError(
+          "widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
+          " and takes no value" +
+          (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")" : ""));
     }
   }
   throw AppError("unknown widget \"" + name + "\"" + did_you_mean(name, value_widget_names(node)) +

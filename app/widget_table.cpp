@@ -32,7 +32,8 @@ void describe_value(const CWidget& widget, WidgetRow& row) {
     case WidgetKind::Option: {
       const auto& w = static_cast<const COption&>(widget);
       row.kind = "option";
-      const bool known = w.default_value >= 0 && w.default_value < static_cast<int>(w.entries.size());
+      const bool known =
+          w.default_value >= 0 && w.default_value < static_cast<int>(w.entries.size());
       row.default_text = known ? w.entries[w.default_value] : std::to_string(w.default_value);
       row.range_text = join(w.entries, ", ");
       break;
@@ -46,8 +47,12 @@ void describe_value(const CWidget& widget, WidgetRow& row) {
       row.range_text = "R,G,B,A each 0 to 1";
       break;
     }
-    case WidgetKind::Action: row.kind = "button"; break;
-    case WidgetKind::Label: row.kind = "label"; break;
+    case WidgetKind::Action:
+      row.kind = "button";
+      break;
+    case WidgetKind::Label:
+      row.kind = "label";
+      break;
   }
 }
 

@@ -8,7 +8,7 @@
 
 struct WidgetRow {
   int index = 0;
-  std::string kind;          // "number", "switch", "option", "colour", "button", "label"
+  std::string kind;  // "number", "switch", "option", "colour", "button", "label"
   std::string name;
   std::string default_text;  // in the form --set accepts; empty for buttons and labels
   std::string range_text;    // what --set accepts; empty for buttons and labels
