@@ -144,7 +144,8 @@ bool check_widget(const json& entry, const CWidget& w, std::optional<Staged>& ou
   if (!has_value(w.kind())) {
     for (const char* extra : {"value", "keys"})
       if (entry.contains(extra)) {
-        error = where + ": a " + kind_name(w.kind()) + " has no \"" + extra + "\"";
+        error = where + ": " + (w.kind() == WidgetKind::Action ? "a button" : "a page label") +
+                " has no \"" + extra + "\"";
         return false;
       }
     return true;
@@ -258,7 +259,7 @@ bool FXNode::reg_load(const RegV& in, std::string* error) {
       return false;
     }
     if (!it->is_string() || it->get_ref<const std::string&>() != expected) {
-      why = std::string("the settings are for ") + field + " " + it->dump() + ", not " +
+      why = std::string("the settings' \"") + field + "\" is " + it->dump() + "; this node's is " +
             in_quotes(expected);
       return false;
     }
