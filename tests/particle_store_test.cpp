@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -67,22 +66,6 @@ TEST(ParticleStore, CreateChainsOneBlockOntoTheFreeList) {
                                     &s->blocks->particles[2], &s->blocks->particles[3]}));
   EXPECT_EQ(s->free_list, array);
   EXPECT_EQ(create(0), nullptr);
-}
-
-TEST(ParticleStore, NewBlockIsZeroedAndChainedInArrayOrder) {
-  ParticleBlock* block = new_block(3);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(block->count, 3);
-  EXPECT_EQ(block->next, nullptr);
-  Particle* p = block->particles;
-  EXPECT_EQ(p[0].next, &p[1]);
-  EXPECT_EQ(p[1].next, &p[2]);
-  EXPECT_EQ(p[2].next, nullptr);
-  EXPECT_EQ(p[1].z, 0.0f);
-  EXPECT_EQ(p[2].size, 0);
-  std::free(block->particles);
-  std::free(block);
-  EXPECT_EQ(new_block(0), nullptr);
 }
 
 TEST(ParticleStore, SecondBlockOnlyWhenTheFreeListRunsDry) {
