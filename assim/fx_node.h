@@ -86,6 +86,11 @@ class FXNode : public MediaDescriptor, public RegIO {
   void host_set_output_size(int width, int height);
   void host_set_aspect(double pixel_aspect);
   void host_set_input_length(int input, int frames);
+  // Catch-up hint: while set, the host wants frames simulated but not drawn (a
+  // render farm catching a chunk up to its first frame). A node keeps its state
+  // exactly as a drawn frame would and leaves the output image untouched.
+  void host_set_catch_up(bool on) { catch_up_ = on; }
+  bool host_catch_up() const { return catch_up_; }
 
   struct Invalidation {
     double from;
@@ -112,6 +117,7 @@ class FXNode : public MediaDescriptor, public RegIO {
   int output_height_ = 0;
   double aspect_ = 1.0;
   int input_lengths_[2] = {0, 0};
+  bool catch_up_ = false;
 };
 
 // The three entry points a node module exports with C linkage.
