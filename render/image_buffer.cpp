@@ -1,6 +1,9 @@
 #include "render/image_buffer.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -9,26 +12,31 @@
 ImageBuffer::ImageBuffer(std::int32_t w, std::int32_t h, std::uint16_t* memory)
     : width(w), height(h) {
   if (w < 0 || h < 0) throw std::bad_array_new_length();
+  // malloc rather than new[]: a refused allocation must reach the caller as bad_alloc
+  // under every allocator, sanitizers included.
+  const auto uw = static_cast<std::size_t>(w), uh = static_cast<std::size_t>(h);
   if (memory) {
     pixels = memory;
   } else {
+    constexpr std::size_t kPixelBytes = 8;
+    if (uw != 0 && uh > SIZE_MAX / kPixelBytes / uw) throw std::bad_array_new_length();
     // Not cleared: every user overwrites all pixels before reading them.
-    pixels = new std::uint16_t[static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4];
+    pixels = static_cast<std::uint16_t*>(std::malloc(std::max<std::size_t>(uw * uh * kPixelBytes, 1)));
+    if (!pixels) throw std::bad_alloc();
     ownsPixels = 1;
   }
-  try {
-    rows = new std::uint16_t*[static_cast<std::size_t>(h)];
-  } catch (...) {
-    if (ownsPixels) delete[] pixels;
-    throw;
+  rows = static_cast<std::uint16_t**>(std::malloc(std::max<std::size_t>(uh * sizeof(std::uint16_t*), 1)));
+  if (!rows) {
+    if (ownsPixels) std::free(pixels);
+    throw std::bad_alloc();
   }
   for (std::int32_t y = 0; y < h; ++y) rows[y] = pixels + static_cast<std::size_t>(y) * w * 4;
   resolutionScale = 720.0f / static_cast<float>(w);
 }
 
 ImageBuffer::~ImageBuffer() {
-  if (ownsPixels) delete[] pixels;
-  delete[] rows;
+  if (ownsPixels) std::free(pixels);
+  std::free(rows);
 }
 
 namespace {
