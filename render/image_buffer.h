@@ -12,7 +12,8 @@ class ImageBuffer {
   // A buffer of width x height pixels. With `pixels` null it allocates width * height * 4
   // samples (not cleared) and owns them; otherwise it adopts the caller's memory, which
   // must hold that many samples and outlive the buffer, and never frees it.
-  // aspectX = aspectY = 1.0; resolutionScale = 720 / width in single precision.
+  // aspectX = aspectY = 1.0; resolutionScale = 720 / width in single precision (infinite
+  // for width 0).
   // Throws std::bad_alloc when an allocation fails (std::bad_array_new_length for a
   // negative width or height); nothing is left allocated then.
   ImageBuffer(std::int32_t width, std::int32_t height, std::uint16_t* pixels = nullptr);
