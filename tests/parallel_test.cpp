@@ -73,6 +73,7 @@ TEST_F(RunParallelParallel, EveryProcessorRunsItsSliceOnce) {
 }
 
 TEST_F(RunParallelParallel, OneProcessorRunsTheWholeRangeOnTheCallingThread) {
+  smp_set_numprocs(1);
   for (std::int32_t count : {7, 0}) {
     Recorder r;
     run_parallel_job(&r, &Recorder::work, count);
