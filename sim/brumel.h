@@ -123,4 +123,8 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   std::int32_t in_mp_region = 0;
   std::int32_t random_cursor = 0;
   std::int32_t random_state = -1;
+  // Set by the host adapter for frames that a render farm simulates without
+  // drawing: the step still sorts its particles, so the painter's order stays
+  // exactly that of a drawn run.
+  std::int32_t draw_suppressed = 0;
 };
