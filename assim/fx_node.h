@@ -35,12 +35,15 @@ class FXNode : public MediaDescriptor, public RegIO {
   FXNode& operator=(const FXNode&) = delete;
 
   // --- operations a node overrides, in the order of the host's table ---
+  // Base: "" and one input exactly.
   virtual const char* get_description();
   virtual void get_input_limits(int& min_inputs, int& max_inputs);
+  // Base: counted in output_change_notices.
   virtual void notify_output_changed();
   // Renders one frame: 1 when rendered, 0 when refused. inputs[0] is required,
   // inputs[1] may be null.
   virtual int process_image(double time, _image_str** inputs, _image_str* output);
+  // Base: places every widget not excluded from layout at row = index, column 0.
   virtual bool layout_controls(ControlLayout& layout);
   // Brings every keyed widget to `time`; time -1.0 means "now" (nothing changes).
   virtual bool evaluate_controls(double time, bool flag);
@@ -50,6 +53,8 @@ class FXNode : public MediaDescriptor, public RegIO {
   virtual bool has_overlay();
   virtual bool overlay_mouse(void* context, int kind, MouseEvent* event);
 
+  // The settings document: format, version, node name and uuid, and one entry per
+  // widget in index order. Loading checks all of it before any widget changes.
   bool reg_save(RegV& out) const override;
   bool reg_load(const RegV& in, std::string* error = nullptr) override;
 
@@ -81,8 +86,9 @@ class FXNode : public MediaDescriptor, public RegIO {
   void host_set_output_size(int width, int height);
   void host_set_aspect(double pixel_aspect);
   void host_set_input_length(int input, int frames);
-  // Catch-up hint: while set, a node skips its drawing and leaves the output
-  // untouched but advances its simulation exactly as a drawn frame would.
+  // Catch-up hint: while set, the host wants frames simulated but not drawn (a
+  // render farm catching a chunk up to its first frame). A node keeps its state
+  // exactly as a drawn frame would and leaves the output image untouched.
   void host_set_catch_up(bool on) { catch_up_ = on; }
   bool host_catch_up() const { return catch_up_; }
 

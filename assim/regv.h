@@ -10,6 +10,7 @@
 class RegV {
  public:
   static constexpr int kVersion = 1;
+  static constexpr const char* kFormat = "brumel-node-settings";
 
   RegV() = default;
   explicit RegV(nlohmann::json doc) : doc_(std::move(doc)) {}
@@ -17,13 +18,18 @@ class RegV {
   // Parses a document; on failure returns nothing and says why in `error`
   // (malformed JSON, wrong format name or version).
   static std::optional<RegV> parse(std::string_view text, std::string& error);
+  // True when `doc` is an object naming this format and version; else says why.
+  static bool check_format(const nlohmann::json& doc, std::string& error);
   // Reads a file; errors name the file.
   static std::optional<RegV> read_file(const std::string& path, std::string& error);
   // Writes to a temporary file beside `path` and renames it, so a failed write
   // never leaves a half-written document. Returns false and says why on failure.
   bool write_file(const std::string& path, std::string& error) const;
 
-  std::string dump() const { return doc_.dump(2); }
+  // Doubles are written so that they read back bit for bit.
+  std::string dump() const {
+    return doc_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
   const nlohmann::json& doc() const { return doc_; }
   nlohmann::json& doc() { return doc_; }
 

@@ -10,6 +10,8 @@ class FXNode;
 int FXNode_register(FXNode* node);
 // True while `node` is registered (a registered node unregisters when destroyed).
 bool FXNode_is_registered(const FXNode* node);
+// Forgets `node` (the FXNode destructor calls it; unknown nodes are ignored).
+void FXNode_unregister(const FXNode* node);
 
 // The pixel aspect of an output format `aspect` for a frame of width x height:
 // the aspect itself when it is a finite number above 0 and the frame is not

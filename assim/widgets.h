@@ -136,9 +136,10 @@ class CLabel : public CWidget {
 // widget's kind and range. On refusal the result is false and `error` names the
 // widget, the value and what is allowed. Numbers: a decimal within [minimum, maximum].
 // Flags: on/off, true/false, yes/no, 1/0. Options: an entry's text (any case) or
-// its index from 0. Colours: four numbers 0..1 separated by commas.
+// its index from 0. Colours: four numbers 0..1 separated by commas. An accepted value
+// becomes the widget's constant value: its keys are dropped. Buttons and labels take none.
 bool assign_user_value(CWidget& widget, const std::string& text, std::string& error);
-// The same check for a keyframe at `time`.
+// The same check for a keyframe at `time` (finite); a key at the same time is replaced.
 bool add_user_key(CWidget& widget, double time, const std::string& text, std::string& error);
 // A widget's current value as text in the form assign_user_value accepts.
 std::string widget_value_text(const CWidget& widget);

@@ -1,0 +1,79 @@
+#pragma once
+// On-screen handles: draggable marks in the host's viewer that edit host numbers.
+// Positions are fractions of the view (x of view_width, y of view_height), which are
+// also the values of the bound host numbers. The host adapter binds the handles and
+// sets their colours; word 10 of every handle's host_data points at the plug-in's
+// handle_hit.
+#include <cstdint>
+
+class OverlayKv;
+
+class OverlayControlKv {
+ public:
+  virtual ~OverlayControlKv();
+  // A pointer event in view pixels (phase 0 hover, 1 press, 2 drag, 3 release):
+  // updates the handle's own geometry, then calls apply.
+  virtual void pointer(int phase, float x, float y);
+  // Writes the handle's geometry to its bound host numbers for the event's phase.
+  virtual void apply(int phase, float x, float y);
+
+  void* host_data[16] = {};
+  std::int32_t colour[4] = {65535, 65535, 65535, 65535};  // r, g, b, a, 0..65535
+  std::int32_t visible = 1;
+  std::int32_t grabbed = 0;  // nonzero while holding a press (circle: the grip, 1..3)
+  std::int32_t hover = 0;    // nonzero while the pointer is near (circle: the grip)
+  OverlayKv* view = nullptr;  // whose size and zoom the handle uses
+
+ protected:
+  OverlayControlKv() = default;
+  OverlayControlKv(const OverlayControlKv&) = default;
+  OverlayControlKv& operator=(const OverlayControlKv&) = default;
+};
+
+// Edits a position. host_data: word 0 the X number, word 1 the Y number, word 2 the
+// PositionControlKv that caches them.
+class CrosshairOverlayKv final : public OverlayControlKv {
+ public:
+  void pointer(int phase, float x, float y) override;
+  void apply(int phase, float x, float y) override;
+
+  float pos_x = 0.0f;  // fractions of the view
+  float pos_y = 0.0f;
+  float screen_x = 0.0f;  // view pixels where it was last drawn
+  float screen_y = 0.0f;
+  std::int32_t style = 0;  // nonzero adds diagonal ticks
+};
+
+// Edits two positions together. host_data: words 0..3 the first end's X and Y and
+// the second end's X and Y numbers; word 4 the first end's PositionControlKv, word 5
+// the second end's.
+class LineOverlayKv final : public OverlayControlKv {
+ public:
+  void pointer(int phase, float x, float y) override;
+  void apply(int phase, float x, float y) override;
+
+  float x1 = 0.0f;  // fractions of the view
+  float y1 = 0.0f;
+  float x2 = 0.0f;
+  float y2 = 0.0f;
+  float mid_x = 0.0f;  // view pixels of the midpoint where it was last drawn
+  float mid_y = 0.0f;
+};
+
+// Edits one or two radii. host_data: word 2 the number for rx, word 3 the number for
+// ry, word 4 the control that caches the first, word 5 the control for the second.
+class CircleOverlayKv final : public OverlayControlKv {
+ public:
+  void pointer(int phase, float x, float y) override;
+  void apply(int phase, float x, float y) override;
+
+  float cx = 0.0f;  // centre, fractions of the view
+  float cy = 0.0f;
+  float rx = 0.0f;  // radii in units of half the view width, both axes
+  float ry = 0.0f;
+  float angle = 0.0f;  // rotation, degrees
+  std::int32_t radius_only = 0;  // nonzero: only grip 2 is live
+  std::int32_t dashed = 0;
+  float grip_x[3] = {};  // view pixels of grips 1..3 where they were last drawn
+  float grip_y[3] = {};
+};

@@ -1,0 +1,130 @@
+#pragma once
+// Brumel: the effect object. One per node; it owns the simulation state, the
+// per-frame random material and the stamp table. `render` is the frame driver:
+// every call advances the cloud by one step (plus pre-roll steps on request).
+#include <cstdint>
+
+#include "framework/brumel_info.h"
+#include "framework/overlay_kv.h"
+#include "framework/plugin_kv.h"
+#include "render/puff_stamp.h"
+#include "sim/particle_store.h"
+#include "sim/random_material.h"
+
+class ControlKv;
+
+// A birth point: fractions of the frame in x and y, depth in z.
+struct BirthPoint {
+  float x;
+  float y;
+  float z;
+};
+
+class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
+ public:
+  static constexpr std::int32_t kBlockSize = 1024;
+
+  // Fills the random material from its fixed seeds and creates an empty store.
+  // If the store cannot be had, `system` stays null and `render` only copies
+  // the source into the output.
+  Brumel();
+  ~Brumel() override;
+  Brumel(const Brumel&) = delete;
+  Brumel& operator=(const Brumel&) = delete;
+
+  // --- frame driver (brumel.cpp) ---
+  // Produces one frame from the record into `output_image`: reseed, copy the
+  // source, derive constants, rebuild stamps when dirty, honour Restart and
+  // PreRoll requests, run one simulation step, restore the source alpha.
+  void render() override;
+  // Always 0 in this host: long loops poll it and run to the end.
+  int abort_requested();
+  // Splits items 0..count-1 over the host's processors and runs `worker` on each
+  // slice; returns when all slices are done.
+  void run_parallel(void (Brumel::*worker)(std::int32_t first, std::int32_t last),
+                    std::int32_t count);
+
+  // --- random material: draws through the cursor ---
+  float part_rand_01(std::int32_t& cursor);
+  float part_rand_11(std::int32_t& cursor);
+  float part_var_1(float mean, float spread, std::int32_t& cursor);
+  double gradient_noise(float x, float y, float z);
+
+  // --- derived simulation constants (derived_constants.cpp) ---
+  // Turns the cached control values into the system's working constants; sets
+  // `stamps_dirty` when an input of the stamp planes changed.
+  void derive_constants(CloudSystem* s);
+
+  // --- puff stamps (puff_stamps.cpp) ---
+  // A new stamp of radius r pixels with pixel scales ax, ay, or null.
+  PuffStamp* build_stamp(float r, float ax, float ay);
+  // Frees every existing stamp, then builds all levels for the current frame
+  // width and aspect.
+  void rebuild_stamps();
+
+  // --- simulation step (simulation_step.cpp) ---
+  // Births, the render of the live particles (unless pre-rolling or in
+  // Wireframe mode), then ageing, death and motion. `frame` feeds the swirl.
+  void simulate_step(CloudSystem* s, std::int32_t frame);
+  // A point of the birth disc (advances the cursor by three).
+  BirthPoint birth_position(float aspect);
+  // Life envelopes of a particle at its current age, each in 0..1.
+  float fade_envelope(const Particle* p) const;
+  float grow_envelope(const Particle* p) const;
+
+  // --- cloud renderer (cloud_renderer.cpp) ---
+  // Draws every live particle into output rows first..last (a row job).
+  void render_band(std::int32_t first, std::int32_t last);
+  void draw_puff(const Particle* p, std::int32_t first, std::int32_t last);
+  void splat_stamp(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
+                   const PuffStamp* stamp, std::int32_t first, std::int32_t last,
+                   const Particle* p);
+
+  // --- reactions to control changes (control_reactions.cpp) ---
+  void controls_changed() override;
+  void on_restart(ControlKv* changed, double time);
+  void on_restart_preroll(ControlKv* changed, double time);
+  void on_preroll(ControlKv* changed, double time);
+  // Makes the four Mode lists equal to the changed one (Wireframe when none is).
+  void sync_mode(ControlKv* changed, double time);
+  void on_use_birth_matte(ControlKv* changed, double time);
+  void on_grow_shrink(ControlKv* changed, double time);
+  void on_perspective(ControlKv* changed, double time);
+  void on_use_gravity(ControlKv* changed, double time);
+  void on_use_friction(ControlKv* changed, double time);
+  void on_use_swirling(ControlKv* changed, double time);
+  void on_use_constraint(ControlKv* changed, double time);
+  void on_use_wind(ControlKv* changed, double time);
+  void on_use_textured(ControlKv* changed, double time);
+  void on_use_fading(ControlKv* changed, double time);
+  void on_use_light(ControlKv* changed, double time);
+  // Restarts and applies the chosen demo preset (demo_presets.cpp).
+  void apply_demo(ControlKv* changed, double time);
+
+  // --- viewer overlay (effect_overlay.cpp) ---
+  void draw() override;
+  void pointer(int phase, float x, float y) override;
+
+  // --- own members, in order ---
+  std::int32_t frame_width = 0;
+  std::int32_t frame_height = 0;
+  float last_resolution_scale = 999.9f;
+  float aspect_x = 1.0f;
+  float aspect_y = 1.0f;
+  float built_aspect_x = -1.0f;
+  float built_aspect_y = -1.0f;
+  GradientTable gradient_table;
+  float random_table[kRandomTableSize];
+  CloudSystem* system = nullptr;
+  std::int32_t first_frame = 1;
+  std::int32_t restart_requested = 0;
+  std::int32_t preroll_requested = 0;
+  std::int32_t stamps_dirty = 0;
+  std::int32_t in_mp_region = 0;
+  std::int32_t random_cursor = 0;
+  std::int32_t random_state = -1;
+  // Set by the host adapter for frames that a render farm simulates without
+  // drawing: the step still sorts its particles, so the painter's order stays
+  // exactly that of a drawn run.
+  std::int32_t draw_suppressed = 0;
+};

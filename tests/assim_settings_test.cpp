@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "assim/fx_node.h"
+
+namespace {
+
+struct SavedNode : FXNode {
+  SavedNode() {
+    std::strcpy(node_uuid, "0c6f2d1e-test-node");
+    set_name("Test.Saved");
+    Label("Page");
+    amount = Numeric("Amount", 0.1, -1, 1, 0.01, true);
+    flag = Boolean("Flag", false, false);
+    choice = Option("Choice: %s", "One,Two,Three", 2);
+    tint = Color("Tint", 1, 0.5, 0.25, 1, true);
+    Action("Go");
+  }
+  CNumeric* amount;
+  CBoolean* flag;
+  COption* choice;
+  CColor* tint;
+};
+
+// Everything reg_load may change, for comparing nodes bit for bit.
+std::string state_of(const SavedNode& n) {
+  RegV saved;
+  n.reg_save(saved);
+  return saved.dump();
+}
+
+void animate(SavedNode& n) {
+  *n.amount = -0.125;
+  n.amount->keys = {{0.1, 0.1}, {-3.0, 1.0 / 3.0}, {1e-300, -0.125}};
+  *n.flag = 1;
+  n.flag->keys = {{2.0, true}, {7.5, false}};
+  *n.choice = -1L;  // a node may store an entry the list lacks; it must survive a save
+  n.choice->keys = {{0.0, 0}, {4.0, 2}};
+  const double rgba[4] = {0.1, 0.2, 0.7, 0.3};
+  n.tint->set_value(rgba);
+  n.tint->keys = {{1.0, {0.1, 0.2, 0.3, 1.0 / 7.0}}};
+}
+
+TEST(AssimSettings, RoundTripRestoresEveryValueAndKeyExactly) {
+  SavedNode original;
+  animate(original);
+  RegV saved;
+  ASSERT_TRUE(original.reg_save(saved));
+  std::string error;
+  auto reread = RegV::parse(saved.dump(), error);
+  ASSERT_TRUE(reread) << error;
+
+  SavedNode restored;
+  ASSERT_TRUE(restored.reg_load(*reread, &error)) << error;
+  EXPECT_EQ(restored.amount->value, -0.125);
+  EXPECT_EQ(restored.amount->keys, original.amount->keys);
+  EXPECT_EQ(restored.amount->keys.begin()->second, 1.0 / 3.0);
+  EXPECT_EQ(restored.flag->value, 1);
+  EXPECT_EQ(restored.flag->keys, original.flag->keys);
+  EXPECT_EQ(restored.choice->value, -1);
+  EXPECT_EQ(restored.choice->keys, original.choice->keys);
+  EXPECT_EQ(restored.tint->value, original.tint->value);
+  EXPECT_EQ(restored.tint->keys, original.tint->keys);
+  EXPECT_EQ(state_of(restored), state_of(original));
+}
+
+TEST(AssimSettings, SavedDocumentListsEveryWidgetInOrder) {
+  SavedNode node;
+  RegV saved;
+  node.reg_save(saved);
+  const auto& doc = saved.doc();
+  EXPECT_EQ(doc["format"], "brumel-node-settings");
+  EXPECT_EQ(doc["version"], 1);
+  EXPECT_EQ(doc["node"], "Test.Saved");
+  EXPECT_EQ(doc["uuid"], "0c6f2d1e-test-node");
+  ASSERT_EQ(doc["widgets"].size(), 6u);
+  EXPECT_EQ(doc["widgets"][0]["kind"], "label");
+  EXPECT_FALSE(doc["widgets"][0].contains("value"));
+  EXPECT_EQ(doc["widgets"][3]["name"], "Choice: %s");
+  EXPECT_EQ(doc["widgets"][3]["value"], 2);
+  EXPECT_EQ(doc["widgets"][5]["kind"], "action");
+}
+
+TEST(AssimSettings, LoadingReplacesKeysTheDocumentLacks) {
+  SavedNode plain;
+  RegV saved;
+  plain.reg_save(saved);
+  SavedNode node;
+  animate(node);
+  std::string error;
+  ASSERT_TRUE(node.reg_load(saved, &error)) << error;
+  EXPECT_EQ(state_of(node), state_of(plain));
+}
+
+struct Broken {
+  const char* what;
+  std::function<void(nlohmann::json&)> damage;
+  const char* message;
+};
+
+TEST(AssimSettings, MismatchedDocumentsAreRefusedAndChangeNothing) {
+  const Broken cases[] = {
+      {"format", [](auto& d) { d["format"] = "other"; }, "format is \"other\""},
+      {"version", [](auto& d) { d["version"] = 2; }, "version 2"},
+      {"no version", [](auto& d) { d.erase("version"); }, "no \"version\""},
+      {"node", [](auto& d) { d["node"] = "Other.Node"; }, "\"node\" is \"Other.Node\"; this node's is \"Test.Saved\""},
+      {"uuid", [](auto& d) { d["uuid"] = 5; }, "\"uuid\" is 5"},
+      {"no widgets", [](auto& d) { d.erase("widgets"); }, "no \"widgets\""},
+      {"count", [](auto& d) { d["widgets"].erase(5); }, "hold 5 widgets; node \"Test.Saved\" has 6"},
+      {"index", [](auto& d) { d["widgets"][2]["index"] = 3; },
+       "widget 2 (\"Flag\"): \"index\" is 3, expected 2"},
+      {"kind", [](auto& d) { d["widgets"][1]["kind"] = "boolean"; },
+       "widget 1 (\"Amount\"): \"kind\" is \"boolean\", expected \"numeric\""},
+      {"name", [](auto& d) { d["widgets"][4]["name"] = "Tone"; },
+       "widget 4 (\"Tint\"): \"name\" is \"Tone\", expected \"Tint\""},
+      {"no value", [](auto& d) { d["widgets"][1].erase("value"); },
+       "widget 1 (\"Amount\"): the field \"value\" is missing"},
+      {"number as text", [](auto& d) { d["widgets"][1]["value"] = "0.5"; },
+       "widget 1 (\"Amount\"): \"value\" must be a finite number"},
+      {"flag as number", [](auto& d) { d["widgets"][2]["value"] = 1; },
+       "widget 2 (\"Flag\"): \"value\" must be true or false"},
+      {"option as fraction", [](auto& d) { d["widgets"][3]["value"] = 1.5; },
+       "widget 3 (\"Choice: %s\"): \"value\" must be a whole number"},
+      {"short colour", [](auto& d) { d["widgets"][4]["value"] = {1, 1, 1}; },
+       "widget 4 (\"Tint\"): \"value\" must be four numbers"},
+      {"button value", [](auto& d) { d["widgets"][5]["value"] = 1; },
+       "widget 5 (\"Go\"): a button has no \"value\""},
+      {"bad key", [](auto& d) { d["widgets"][1]["keys"][1] = {3.0}; },
+       "widget 1 (\"Amount\"): key 1 must be a [time, value] pair"},
+      {"key value", [](auto& d) { d["widgets"][2]["keys"][0][1] = "on"; },
+       "widget 2 (\"Flag\"): key 0: the value must be true or false"},
+      {"twice keyed", [](auto& d) { d["widgets"][3]["keys"][1][0] = 0.0; },
+       "widget 3 (\"Choice: %s\"): key 1: time 0.0 is keyed twice"},
+  };
+  SavedNode source;
+  animate(source);
+  RegV good;
+  source.reg_save(good);
+  for (const auto& c : cases) {
+    RegV broken(good.doc());
+    c.damage(broken.doc());
+    SavedNode node;
+    const std::string before = state_of(node);
+    std::string error;
+    EXPECT_FALSE(node.reg_load(broken, &error)) << c.what;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+    EXPECT_EQ(state_of(node), before) << c.what;
+  }
+}
+
+TEST(AssimSettings, UnreadableTextIsRefusedWithTheReason) {
+  SavedNode node;
+  RegV saved;
+  node.reg_save(saved);
+  const std::string text = saved.dump();
+  std::string error;
+  EXPECT_FALSE(RegV::parse(text.substr(0, text.size() / 2), error));
+  EXPECT_NE(error.find("malformed JSON"), std::string::npos) << error;
+  EXPECT_FALSE(RegV::parse("[1, 2]", error));
+  EXPECT_NE(error.find("not a JSON object"), std::string::npos) << error;
+  EXPECT_FALSE(RegV::parse("{\"format\": \"brumel-node-settings\", \"version\": 9}", error));
+  EXPECT_NE(error.find("version 9"), std::string::npos) << error;
+}
+
+TEST(AssimSettings, FilesAreWrittenWholeAndErrorsNameTheFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / "assim_settings_files";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string path = (dir / "node.json").string();
+
+  SavedNode node;
+  animate(node);
+  RegV saved;
+  node.reg_save(saved);
+  std::string error;
+  ASSERT_TRUE(saved.write_file(path, error)) << error;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  auto read = RegV::read_file(path, error);
+  ASSERT_TRUE(read) << error;
+  SavedNode restored;
+  ASSERT_TRUE(restored.reg_load(*read, &error)) << error;
+  EXPECT_EQ(state_of(restored), state_of(node));
+
+  std::ofstream(path) << "{\"format\": ";
+  EXPECT_FALSE(RegV::read_file(path, error));
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+  EXPECT_FALSE(RegV::read_file((dir / "missing.json").string(), error));
+  EXPECT_NE(error.find("missing.json"), std::string::npos) << error;
+  const std::string unwritable = (dir / "no-such-dir" / "node.json").string();
+  EXPECT_FALSE(saved.write_file(unwritable, error));
+  EXPECT_NE(error.find(unwritable), std::string::npos) << error;
+  fs::remove_all(dir);
+}
+
+}  // namespace

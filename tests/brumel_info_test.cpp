@@ -1,0 +1,288 @@
+// The parameter record's control table against the host's widget table, and the
+// dimming rules against the widgets they reach.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "assim/fx_node.h"
+#include "framework/brumel_info.h"
+
+namespace {
+
+struct StateCall {
+  const CWidget* widget;
+  bool dim;
+  bool operator==(const StateCall&) const = default;
+};
+
+// A host widget that logs its second state pair, so the order of the calls shows.
+template <class W>
+class Recorded final : public W {
+ public:
+  template <class... A>
+  explicit Recorded(std::vector<StateCall>& log, A&&... args)
+      : W(std::forward<A>(args)...), log_(log) {}
+  void dim() override {
+    log_.push_back({this, true});
+    W::dim();
+  }
+  void undim() override {
+    log_.push_back({this, false});
+    W::undim();
+  }
+
+ private:
+  std::vector<StateCall>& log_;
+};
+
+struct WidgetRow {
+  WidgetKind kind;
+  const char* name;
+};
+
+// The host's widgets 0..76 in creation order.
+constexpr WidgetRow kWidgetRows[] = {
+    {WidgetKind::Option, "Demos: %s"},     {WidgetKind::Action, "Restart"},
+    {WidgetKind::Action, "Restart+PreR"},  {WidgetKind::Action, "PreRoll"},
+    {WidgetKind::Numeric, "PreRoll"},      {WidgetKind::Option, "Mode: %s"},
+    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
+    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
+    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
+    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
+    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
+    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
+    {WidgetKind::Numeric, "Quantity"},     {WidgetKind::Numeric, "Continuity"},
+    {WidgetKind::Numeric, "Lifetime"},     {WidgetKind::Numeric, "Birth_X"},
+    {WidgetKind::Numeric, "Birth_Y"},      {WidgetKind::Numeric, "Cloud Size"},
+    {WidgetKind::Numeric, "Cloud Size V"}, {WidgetKind::Boolean, "Grow/Shrink"},
+    {WidgetKind::Numeric, "Grow(Life)"},   {WidgetKind::Numeric, "Shrink(Life)"},
+    {WidgetKind::Numeric, "Min Size"},     {WidgetKind::Boolean, "Use Birth Ma"},
+    {WidgetKind::Boolean, "Invert Birth"}, {WidgetKind::Numeric, "Birth Radius"},
+    {WidgetKind::Color, "Cloud Colour"},   {WidgetKind::Numeric, "Seed"},
+    {WidgetKind::Boolean, "Perspective"},  {WidgetKind::Numeric, "Camera Dista"},
+    {WidgetKind::Numeric, "VanishP_X"},    {WidgetKind::Numeric, "VanishP_Y"},
+    {WidgetKind::Numeric, "Z Speed"},      {WidgetKind::Numeric, "Z Range"},
+    {WidgetKind::Boolean, "Use Gravity"},  {WidgetKind::Numeric, "Gravity"},
+    {WidgetKind::Numeric, "Gravity Angl"}, {WidgetKind::Boolean, "Gravity 90 t"},
+    {WidgetKind::Boolean, "Use Friction"}, {WidgetKind::Numeric, "Friction"},
+    {WidgetKind::Boolean, "Use Swirling"}, {WidgetKind::Numeric, "Swirl Densit"},
+    {WidgetKind::Numeric, "Swirl Magnit"}, {WidgetKind::Numeric, "Swirl to Max"},
+    {WidgetKind::Boolean, "Use Constrai"}, {WidgetKind::Numeric, "Constraint A"},
+    {WidgetKind::Boolean, "Use Wind"},     {WidgetKind::Numeric, "Wind Source_X"},
+    {WidgetKind::Numeric, "Wind Source_Y"}, {WidgetKind::Numeric, "Wind Target_X"},
+    {WidgetKind::Numeric, "Wind Target_Y"}, {WidgetKind::Numeric, "Wind Speed"},
+    {WidgetKind::Boolean, "Use Light"},    {WidgetKind::Color, "Light"},
+    {WidgetKind::Numeric, "Light Source_X"}, {WidgetKind::Numeric, "Light Source_Y"},
+    {WidgetKind::Numeric, "Z Light Sour"}, {WidgetKind::Numeric, "Light Target_X"},
+    {WidgetKind::Numeric, "Light Target_Y"}, {WidgetKind::Numeric, "Density"},
+    {WidgetKind::Numeric, "Fluffiness"},   {WidgetKind::Numeric, "Contrast"},
+    {WidgetKind::Numeric, "Brightness"},   {WidgetKind::Boolean, "Use Textured"},
+    {WidgetKind::Numeric, "Texture Mag"},  {WidgetKind::Numeric, "Texture X"},
+    {WidgetKind::Numeric, "Texture Y"},    {WidgetKind::Numeric, "Seethe"},
+    {WidgetKind::Boolean, "Use Fading"},   {WidgetKind::Numeric, "In(Life)"},
+    {WidgetKind::Numeric, "Out(Life)"},
+};
+constexpr int kWidgetRowCount = sizeof(kWidgetRows) / sizeof(kWidgetRows[0]);
+static_assert(kWidgetRowCount == 77);
+
+WidgetKind widget_kind_for(const ControlKv* c) {
+  if (dynamic_cast<const CheckboxControlKv*>(c)) return WidgetKind::Boolean;
+  if (dynamic_cast<const ListControlKv*>(c)) return WidgetKind::Option;
+  if (dynamic_cast<const ColourControlKv*>(c)) return WidgetKind::Color;
+  if (dynamic_cast<const ButtonControlKv*>(c)) return WidgetKind::Action;
+  return WidgetKind::Numeric;
+}
+
+// A record whose controls are bound, in table order, to recording widgets made
+// after the host's widget table; a position takes two consecutive rows.
+class BoundRecord : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (ControlKv* c : control_table(info)) {
+      ASSERT_LT(rows_used, kWidgetRowCount) << "more widgets needed than the host makes";
+      const WidgetKind expected = widget_kind_for(c);
+      if (auto* position = dynamic_cast<PositionControlKv*>(c)) {
+        ASSERT_LT(rows_used + 1, kWidgetRowCount);
+        CWidget* x = make_widget(expected);
+        CWidget* y = make_widget(expected);
+        ASSERT_TRUE(x->name().ends_with("_X")) << x->name();
+        ASSERT_TRUE(y->name().ends_with("_Y")) << y->name();
+        position->bind(x, y, &node);
+      } else {
+        c->bind(make_widget(expected), &node);
+      }
+    }
+  }
+
+  CWidget* make_widget(WidgetKind expected) {
+    const WidgetRow& row = kWidgetRows[rows_used];
+    EXPECT_EQ(row.kind, expected) << "widget " << rows_used << " \"" << row.name << "\"";
+    const int index = rows_used++;
+    std::unique_ptr<CWidget> w;
+    switch (row.kind) {
+      case WidgetKind::Numeric:
+        w = std::make_unique<Recorded<CNumeric>>(log, &node, index, row.name, 0.0, -10.0, 10.0,
+                                                 0.01, true);
+        break;
+      case WidgetKind::Boolean:
+        w = std::make_unique<Recorded<CBoolean>>(log, &node, index, row.name, false, false);
+        break;
+      case WidgetKind::Option:
+        w = std::make_unique<Recorded<COption>>(log, &node, index, row.name, "A,B", 0);
+        break;
+      case WidgetKind::Color:
+        w = std::make_unique<Recorded<CColor>>(log, &node, index, row.name, 1.0, 1.0, 1.0, 1.0,
+                                               true);
+        break;
+      default:
+        w = std::make_unique<Recorded<CAction>>(log, &node, index, row.name);
+        break;
+    }
+    widgets.push_back(std::move(w));
+    return widgets.back().get();
+  }
+
+  static const std::string& name_of(const ControlKv& c, int word = 0) {
+    return static_cast<const CWidget*>(c.host_data[word])->name();
+  }
+
+  FXNode node;
+  BrumelInfo info;
+  std::vector<std::unique_ptr<CWidget>> widgets;
+  std::vector<StateCall> log;
+  int rows_used = 0;
+};
+
+TEST_F(BoundRecord, ControlTableBindsOntoEveryHostWidgetInOrder) {
+  EXPECT_EQ(rows_used, kWidgetRowCount);
+
+  const auto table = control_table(info);
+  EXPECT_EQ(table.front(), &info.demos);
+  EXPECT_EQ(table[5], &info.mode);
+  EXPECT_EQ(table[17], &info.mode_4);
+  EXPECT_EQ(table[18], &info.quantity);
+  EXPECT_EQ(table.back(), &info.fade_out_life);
+  // Member order: every control lies after the one before it in the record.
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    EXPECT_LT(reinterpret_cast<const char*>(table[i - 1]), reinterpret_cast<const char*>(table[i]))
+        << "control " << i;
+  }
+
+  // Neighbours of one kind that a swap would not betray by kind alone.
+  EXPECT_EQ(name_of(info.preroll_frames), "PreRoll");
+  EXPECT_EQ(name_of(info.grow_life), "Grow(Life)");
+  EXPECT_EQ(name_of(info.shrink_life), "Shrink(Life)");
+  EXPECT_EQ(name_of(info.invert_birth_matte), "Invert Birth");
+  EXPECT_EQ(name_of(info.seed), "Seed");
+  EXPECT_EQ(name_of(info.vanishing_point, 1), "VanishP_Y");
+  EXPECT_EQ(name_of(info.swirl_to_max), "Swirl to Max");
+  EXPECT_EQ(name_of(info.wind_target, 0), "Wind Target_X");
+  EXPECT_EQ(name_of(info.light_colour), "Light");
+  EXPECT_EQ(name_of(info.z_light_source), "Z Light Sour");
+  EXPECT_EQ(name_of(info.density), "Density");
+  EXPECT_EQ(name_of(info.contrast), "Contrast");
+  EXPECT_EQ(name_of(info.brightness), "Brightness");
+  EXPECT_EQ(name_of(info.seethe), "Seethe");
+  EXPECT_EQ(name_of(info.fade_in_life), "In(Life)");
+}
+
+struct RuleCase {
+  DimmingRule rule;
+  CheckboxControlKv BrumelInfo::*checkbox;
+  std::vector<ControlKv*> (*dependents)(BrumelInfo&);
+};
+
+const RuleCase kRuleCases[] = {
+    {DimmingRule::UseBirthMatte, &BrumelInfo::use_birth_matte,
+     [](BrumelInfo& r) { return std::vector<ControlKv*>{&r.invert_birth_matte}; }},
+    {DimmingRule::GrowShrink, &BrumelInfo::grow_shrink,
+     [](BrumelInfo& r) { return std::vector<ControlKv*>{&r.grow_life, &r.shrink_life}; }},
+    {DimmingRule::Perspective, &BrumelInfo::perspective,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.camera_distance, &r.vanishing_point, &r.z_speed,
+                                      &r.z_range};
+     }},
+    {DimmingRule::UseGravity, &BrumelInfo::use_gravity,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.gravity, &r.gravity_angle, &r.gravity_90};
+     }},
+    {DimmingRule::UseFriction, &BrumelInfo::use_friction,
+     [](BrumelInfo& r) { return std::vector<ControlKv*>{&r.friction}; }},
+    {DimmingRule::UseSwirling, &BrumelInfo::use_swirling,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.swirl_density, &r.swirl_magnitude, &r.swirl_to_max};
+     }},
+    {DimmingRule::UseConstraint, &BrumelInfo::use_constraint,
+     [](BrumelInfo& r) { return std::vector<ControlKv*>{&r.constraint_angle}; }},
+    {DimmingRule::UseWind, &BrumelInfo::use_wind,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.wind_source, &r.wind_target, &r.wind_speed};
+     }},
+    {DimmingRule::UseTextured, &BrumelInfo::use_textured,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.texture_mag, &r.texture_x, &r.texture_y, &r.seethe};
+     }},
+    {DimmingRule::UseFading, &BrumelInfo::use_fading,
+     [](BrumelInfo& r) { return std::vector<ControlKv*>{&r.fade_in_life, &r.fade_out_life}; }},
+    {DimmingRule::UseLight, &BrumelInfo::use_light,
+     [](BrumelInfo& r) {
+       return std::vector<ControlKv*>{&r.light_source, &r.z_light_source, &r.light_target,
+                                      &r.light_colour, &r.brightness, &r.density,
+                                      &r.contrast};
+     }},
+};
+
+TEST_F(BoundRecord, EachDimmingRuleReachesExactlyItsDependentsInOrder) {
+  for (const RuleCase& rc : kRuleCases) {
+    SCOPED_TRACE(name_of(info.*rc.checkbox));
+    CheckboxControlKv& checkbox = info.*rc.checkbox;
+    auto* flag = static_cast<CBoolean*>(static_cast<CWidget*>(checkbox.host_data[0]));
+    const std::vector<ControlKv*> dependents = rc.dependents(info);
+
+    auto expected_calls = [&](bool dim) {
+      std::vector<StateCall> calls;
+      for (ControlKv* d : dependents) {
+        calls.push_back({static_cast<const CWidget*>(d->host_data[0]), dim});
+        if (dynamic_cast<PositionControlKv*>(d)) {
+          calls.push_back({static_cast<const CWidget*>(d->host_data[1]), dim});
+        }
+      }
+      return calls;
+    };
+
+    EXPECT_EQ(dimming_rule_for(info, &checkbox), rc.rule);
+
+    // The switch is read from its widget, not from a stale cached value.
+    flag->value = 0;
+    checkbox.value = true;
+    log.clear();
+    apply_dimming_rule(info, rc.rule);
+    EXPECT_EQ(log, expected_calls(true));
+    EXPECT_FALSE(checkbox.value);
+    for (ControlKv* d : dependents) EXPECT_TRUE(d->dimmed);
+
+    flag->value = 1;
+    checkbox.value = false;
+    log.clear();
+    apply_dimming_rule(info, rc.rule);
+    EXPECT_EQ(log, expected_calls(false));
+    for (ControlKv* d : dependents) EXPECT_FALSE(d->dimmed);
+  }
+}
+
+TEST_F(BoundRecord, ControlsThatAreNoSwitchHaveNoRule) {
+  EXPECT_EQ(dimming_rule_for(info, &info.fluffiness), std::nullopt);
+  EXPECT_EQ(dimming_rule_for(info, &info.invert_birth_matte), std::nullopt);
+  EXPECT_EQ(dimming_rule_for(info, &info.gravity_90), std::nullopt);
+
+  // A full pass leaves fluffiness live even with the light off.
+  info.use_light.set(0);
+  for (DimmingRule rule : kDimmingRules) apply_dimming_rule(info, rule);
+  EXPECT_FALSE(info.fluffiness.dimmed);
+  EXPECT_TRUE(info.density.dimmed);
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+#include "render/image_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "assim/smp.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// Let a refused huge allocation reach the buffer as std::bad_alloc instead of a report.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+#endif
+
+namespace {
+
+// Fills every sample with a reproducible pattern over the whole 16-bit range.
+void fill(ImageBuffer& image, std::uint32_t seed) {
+  for (std::int32_t y = 0; y < image.height; ++y)
+    for (std::int32_t i = 0; i < image.width * 4; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      image.rows[y][i] = static_cast<std::uint16_t>(seed >> 16);
+    }
+}
+
+std::vector<std::uint16_t> samples(const ImageBuffer& image) {
+  std::vector<std::uint16_t> out;
+  for (std::int32_t y = 0; y < image.height; ++y)
+    out.insert(out.end(), image.rows[y], image.rows[y] + image.width * 4);
+  return out;
+}
+
+TEST(ImageBuffer, AllocatesContiguousRows) {
+  ImageBuffer image(5, 3);
+  EXPECT_EQ(image.ownsPixels, 1);
+  for (std::int32_t y = 0; y < 3; ++y) EXPECT_EQ(image.rows[y], image.pixels + y * 5 * 4);
+  EXPECT_EQ(image.aspectX, 1.0);
+  EXPECT_EQ(image.aspectY, 1.0);
+}
+
+TEST(ImageBuffer, ResolutionScaleIs720OverWidth) {
+  EXPECT_EQ(ImageBuffer(720, 1).resolutionScale, 1.0f);
+  EXPECT_EQ(ImageBuffer(1920, 1).resolutionScale, 0.375f);
+  EXPECT_EQ(ImageBuffer(1000, 1).resolutionScale, 720.0f / 1000.0f);
+}
+
+TEST(ImageBuffer, WrapsCallerMemoryWithoutFreeingIt) {
+  // A buffer that freed this vector's storage would make the vector free it again,
+  // which the allocator (and AddressSanitizer) reports.
+  std::vector<std::uint16_t> memory(4 * 2 * 4, 7);
+  {
+    ImageBuffer image(4, 2, memory.data());
+    EXPECT_EQ(image.ownsPixels, 0);
+    EXPECT_EQ(image.pixels, memory.data());
+    EXPECT_EQ(image.rows[1], memory.data() + 16);
+    image.rows[1][3] = 99;
+  }
+  EXPECT_EQ(memory[19], 99);
+  EXPECT_EQ(memory[0], 7);
+}
+
+TEST(ImageBuffer, FailedAllocationThrows) {
+  EXPECT_THROW(ImageBuffer(1 << 20, 1 << 20), std::bad_alloc);
+  EXPECT_THROW(ImageBuffer(std::numeric_limits<std::int32_t>::max(),
+                           std::numeric_limits<std::int32_t>::max()),
+               std::bad_alloc);
+  EXPECT_THROW(ImageBuffer(-1, 4), std::bad_alloc);
+  EXPECT_THROW(ImageBuffer(4, -1), std::bad_alloc);
+}
+
+TEST(ImageBuffer, CopyScaledByOneIsBitExactEvenOutsideTheRange) {
+  ImageBuffer source(7, 4), target(7, 4);
+  fill(source, 1);
+  source.rows[2][5] = 65535;
+  fill(target, 2);
+  target.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0f);
+  EXPECT_EQ(samples(target), samples(source));
+}
+
+TEST(ImageBuffer, CopyScaledTruncatesAndClamps) {
+  ImageBuffer source(1, 1), target(1, 1);
+  std::uint16_t* p = source.rows[0];
+  p[0] = 32767;
+  p[1] = 20000;
+  p[2] = 1000;
+  p[3] = 3;
+  target.copyScaled(source, 0.5f, 2.0f, -1.0f, 0.7f);
+  const std::uint16_t* q = target.rows[0];
+  EXPECT_EQ(q[0], 16383);  // 16383.5 truncated
+  EXPECT_EQ(q[1], 32767);  // 40000 clamped
+  EXPECT_EQ(q[2], 0);      // negative clamped
+  EXPECT_EQ(q[3], 2);      // 2.1 truncated
+}
+
+TEST(ImageBuffer, FactorJustAboveOneTakesThePerSamplePath) {
+  ImageBuffer source(2, 1), target(2, 1);
+  const std::uint16_t in[8] = {32767, 3, 40000, 65535, 3, 32767, 12345, 40000};
+  for (int i = 0; i < 8; ++i) source.rows[0][i] = in[i];
+  // 1.0000001f is the float just above 1: not equal to 1, so every sample is scaled and
+  // clamped; samples above 32767 betray the path that was taken.
+  target.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0000001f);
+  const std::uint16_t want[8] = {32767, 3, 32767, 32767, 3, 32767, 12345, 32767};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(target.rows[0][i], want[i]) << "sample " << i;
+}
+
+TEST(ImageBuffer, EmptyRowRangeCopiesNothing) {
+  ImageBuffer source(3, 4), target(3, 4);
+  fill(source, 5);
+  fill(target, 6);
+  const std::vector<std::uint16_t> before = samples(target);
+  target.jobSource = &source;
+  target.copyAlphaRows(3, 2);
+  target.copyAlphaRows(4, 3);
+  EXPECT_EQ(samples(target), before);
+}
+
+class ImageBufferParallel : public ::testing::Test {
+ protected:
+  void TearDown() override { smp_set_numprocs(1); }
+};
+
+TEST_F(ImageBufferParallel, AlphaCopySameOnAnyProcessorCount) {
+  for (std::int32_t height : {1, 2, 3, 5, 16, 37}) {
+    ImageBuffer source(9, height);
+    fill(source, 10 + height);
+    ImageBuffer original(9, height);
+    fill(original, 20 + height);
+    std::vector<std::uint16_t> want = samples(original);
+    for (std::size_t i = 3; i < want.size(); i += 4) want[i] = samples(source)[i];
+    for (int procs : {1, 2, 3, 4, 7, 16}) {
+      smp_set_numprocs(procs);
+      ImageBuffer target(9, height);
+      fill(target, 20 + height);
+      target.copyAlphaFrom(source);
+      EXPECT_EQ(target.jobSource, &source);
+      EXPECT_EQ(samples(target), want) << "height " << height << " on " << procs;
+    }
+  }
+}
+
+}  // namespace
