@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -44,6 +45,25 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
                    "\": " + oiio_message("not an image format that can be read"));
   }
   return input;
+}
+
+// The temporary file being written, for the signal handler: a fixed buffer,
+// since a handler may only call async-signal-safe functions.
+char partial_path[4096];
+volatile std::sig_atomic_t partial_pending = 0;
+
+void remove_partial_and_end(int signal_number) {
+  if (partial_pending != 0) unlink(partial_path);
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+// Marks `path` as the file to remove on an interrupt; an empty path clears it.
+void set_partial(const std::string& path) {
+  partial_pending = 0;
+  if (path.empty() || path.size() >= sizeof partial_path) return;
+  std::memcpy(partial_path, path.c_str(), path.size() + 1);
+  partial_pending = 1;
 }
 
 fs::path folder_of(const std::string& path) {
@@ -138,10 +158,12 @@ void write_host_image(const HostImage& image, const std::string& path) {
   const fs::path temp_path = folder_of(path) / ("." + final_path.filename().string() + ".partial-" +
                                                 std::to_string(getpid()));
   auto fail = [&](const std::string& why) {
+    set_partial("");
     std::error_code ignored;
     fs::remove(temp_path, ignored);
     return AppError("cannot write \"" + path + "\": " + why);
   };
+  set_partial(temp_path.string());
   if (!output->open(temp_path.string(), spec)) throw fail(output->geterror());
   const OIIO::stride_t pixel_stride = 4 * sizeof(std::uint16_t);
   if (!output->write_image(TypeDesc::UINT16, image.samples.data(), pixel_stride)) {
@@ -153,4 +175,11 @@ void write_host_image(const HostImage& image, const std::string& path) {
   std::error_code error;
   fs::rename(temp_path, final_path, error);
   if (error) throw fail(error.message());
+  set_partial("");
+}
+
+void remove_partial_file_on_interrupt() {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    std::signal(signal_number, remove_partial_and_end);
+  }
 }

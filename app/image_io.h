@@ -26,3 +26,7 @@ void prepare_output(const std::string& path);
 // temporary name in the same folder and renamed, so an interrupted write never
 // leaves a truncated file under `path`. Throws AppError naming the file.
 void write_host_image(const HostImage& image, const std::string& path);
+
+// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) during write_host_image remove
+// the temporary file before the program ends as the signal would end it.
+void remove_partial_file_on_interrupt();

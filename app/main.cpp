@@ -4,6 +4,7 @@
 
 #include "app/app_error.h"
 #include "app/frame_range.h"
+#include "app/image_io.h"
 #include "app/image_size.h"
 #include "app/info_command.h"
 #include "app/render_command.h"
@@ -163,6 +164,7 @@ int main(int argc, char** argv) {
     if (app.got_subcommand("render")) {
       render.shot.frames = parse_frame_range(frames);
       if (!size.empty()) render.shot.size = parse_image_size(size);
+      remove_partial_file_on_interrupt();
       return run_render(render);
     }
     if (app.got_subcommand("info")) return run_info(info);
