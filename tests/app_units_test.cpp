@@ -17,6 +17,7 @@
 #include "app/default_background.h"
 #include "app/frame_driver.h"
 #include "app/frame_range.h"
+#include "app/frame_sources.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
 #include "app/image_size.h"
@@ -511,6 +512,42 @@ TEST(ImageIO, OutputChecksComeBeforeAnyWriting) {
             }).find("nowhere/f.png"),
             std::string::npos);
   EXPECT_FALSE(fs::exists(folder / "nowhere"));
+  fs::remove_all(folder);
+}
+
+TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
+  const fs::path folder = fresh_folder("sources");
+  HostImage image(4, 2);
+  for (int frame : {1, 2, 4}) {
+    image.samples[0] = static_cast<std::uint16_t>(frame);
+    write_host_image(image, (folder / ("p." + std::to_string(frame) + ".png")).string());
+  }
+  std::ofstream(folder / "junk.png") << "not an image";
+  const std::string sequence = (folder / "p.%d.png").string();
+  const std::string still = (folder / "p.4.png").string();
+
+  FrameSources sources(sequence, still, ImageSize{9, 9});
+  sources.check_frames(FrameRange{1, 2});
+  EXPECT_EQ(sources.input(2).samples[0], 2);
+  EXPECT_EQ(sources.input(1).samples[0], 1);
+  EXPECT_EQ(sources.matte(1)->samples[0], 4);  // a still serves every frame
+  EXPECT_EQ(sources.input_size(1), (ImageSize{4, 2}));
+  const std::string missing = error_of([&] { sources.check_frames(FrameRange{1, 4}); });
+  EXPECT_NE(missing.find("input frame 3: \"" + (folder / "p.3.png").string() + "\" does not exist"),
+            std::string::npos)
+      << missing;
+  const std::string matte = error_of([&] {
+    FrameSources(still, sequence, ImageSize{}).check_frames(FrameRange{2, 3});
+  });
+  EXPECT_NE(matte.find("matte frame 3"), std::string::npos) << matte;
+  const std::string junk = error_of([&] {
+    FrameSources((folder / "junk.png").string(), "", ImageSize{}).check_frames(FrameRange{1, 9});
+  });
+  EXPECT_NE(junk.find("junk.png"), std::string::npos);
+
+  FrameSources none("", "", ImageSize{6, 3});
+  EXPECT_EQ(none.input(7), default_background(6, 3));
+  EXPECT_EQ(none.matte(7), nullptr);
   fs::remove_all(folder);
 }
 
