@@ -677,7 +677,9 @@ TEST_F(NodeModule, CatchUpFramesLeaveTheOutputAndMatchADrawnRun) {
   EXPECT_EQ(render_frames(*caught_up, 4, 4).back(), reference.back());
 }
 
-TEST_F(NodeModule, ParallelSameFramesOnAnyProcessorCount) {
+class NodeModuleParallel : public NodeModule {};
+
+TEST_F(NodeModuleParallel, SameFramesOnAnyProcessorCount) {
   const int processors = smp_numprocs();
   smp_set_numprocs(1);
   Node one = sunset_node();
