@@ -1,4 +1,5 @@
 // The node's per-frame entry and its control evaluation.
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
