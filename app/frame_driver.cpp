@@ -1,0 +1,45 @@
+#include "app/frame_driver.h"
+
+#include "app/app_error.h"
+#include "assim/services.h"
+
+FrameDriver::FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size,
+                         int shot_length)
+    : node_(node), sources_(sources), output_(output_size.width, output_size.height) {
+  node_.host_set_output_size(output_size.width, output_size.height);
+  node_.host_set_aspect(1.0);
+  node_.host_set_input_length(0, shot_length);
+  if (sources_.has_matte()) node_.host_set_input_length(1, shot_length);
+}
+
+const HostImage& FrameDriver::process(int frame, bool catch_up) {
+  _image_str input = sources_.input(frame).view();
+  HostImage* matte_image = sources_.matte(frame);
+  _image_str matte = matte_image != nullptr ? matte_image->view() : _image_str{};
+  _image_str* inputs[2] = {&input, matte_image != nullptr ? &matte : nullptr};
+  _image_str output = output_.view();
+
+  msgwarn_clear();
+  node_.host_set_catch_up(catch_up);
+  const int rendered = node_.process_image(static_cast<double>(frame), inputs, &output);
+  node_.host_set_catch_up(false);
+  if (rendered == 0) {
+    const std::vector<std::string> warnings = msgwarn_history();
+    throw AppError("the node refused frame " + std::to_string(frame) +
+                   (warnings.empty() ? std::string() : ": " + warnings.back()));
+  }
+  return output_;
+}
+
+void FrameDriver::play(int shot_start, FrameRange frames,
+                       const std::function<void(int)>& on_catch_up,
+                       const std::function<void(int, const HostImage&)>& on_frame) {
+  for (int frame = shot_start; frame < frames.first; ++frame) {
+    process(frame, true);
+    if (on_catch_up) on_catch_up(frame);
+  }
+  for (int frame = frames.first; frame <= frames.last; ++frame) {
+    const HostImage& image = process(frame, false);
+    if (on_frame) on_frame(frame, image);
+  }
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Drives a node through a shot as a host plays it: frame N at host time N, in
+// ascending order, one process_image per frame.
+#include <functional>
+
+#include "app/frame_range.h"
+#include "app/frame_sources.h"
+#include "app/host_image.h"
+#include "assim/fx_node.h"
+
+class FrameDriver {
+ public:
+  // Tells the node the host side: output size, pixel aspect 1.0 and the
+  // length of its inputs (`shot_length` frames).
+  FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size, int shot_length);
+
+  // One process_image at host time `frame`. With `catch_up` the node only
+  // advances its simulation and the output keeps its previous samples.
+  // Throws AppError when the node refuses the frame.
+  const HostImage& process(int frame, bool catch_up);
+
+  // Plays the shot from `shot_start` to `frames.last`: the frames before
+  // `frames.first` as catch-up (on_catch_up after each), then every frame of
+  // `frames` drawn (on_frame with its output). Written frames are thus the
+  // same as those of a run that draws every frame from `shot_start`.
+  // Needs shot_start <= frames.first.
+  void play(int shot_start, FrameRange frames, const std::function<void(int)>& on_catch_up,
+            const std::function<void(int, const HostImage&)>& on_frame);
+
+  FXNode& node() { return node_; }
+  const HostImage& output() const { return output_; }
+
+ private:
+  FXNode& node_;
+  FrameSources& sources_;
+  HostImage output_;
+};

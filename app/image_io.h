@@ -1,0 +1,28 @@
+#pragma once
+// Images in and out through OpenImageIO (EXR, PNG, TIFF, DPX, JPEG and every
+// other format it reads). Samples pass as stored: alpha is neither
+// premultiplied on reading nor divided out on writing.
+#include <string>
+
+#include "app/host_image.h"
+#include "app/image_size.h"
+
+// The size of an image file, from its header. Throws AppError naming the file.
+ImageSize read_image_size(const std::string& path);
+
+// Reads the first subimage as 16-bit RGBA: 1 channel is grey, 2 grey and alpha,
+// 3 RGB with opaque alpha, 4 or more the first four as RGBA; other bit depths
+// are rescaled to 0..65535 (floats clamped to 0..1). Throws AppError naming the
+// file when it is missing or unreadable.
+HostImage read_host_image(const std::string& path);
+
+// Checks before any rendering that `path` can be written: a format known by
+// its extension, and a folder that exists (made when missing) and takes a new
+// file. Throws AppError naming the path otherwise.
+void prepare_output(const std::string& path);
+
+// Writes the image: 16-bit where the format allows (half float for EXR, 8-bit
+// for JPEG), alpha where the format holds it. The file is written under a
+// temporary name in the same folder and renamed, so an interrupted write never
+// leaves a truncated file under `path`. Throws AppError naming the file.
+void write_host_image(const HostImage& image, const std::string& path);

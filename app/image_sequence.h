@@ -1,0 +1,25 @@
+#pragma once
+// An image file name that may hold a frame number pattern: a run of '#'
+// (cloud.####.png, one digit per '#') or a printf-style %d / %0Nd (cloud.%04d.png).
+// A name without a pattern is a single image used for every frame.
+#include <string>
+
+class ImageSequence {
+ public:
+  // Parses the pattern. Throws AppError when the name holds more than one
+  // pattern or a '%' that is not a frame pattern ("%%" stands for a plain '%').
+  explicit ImageSequence(std::string pattern);
+
+  const std::string& pattern() const { return pattern_; }
+  bool is_sequence() const { return width_ > 0; }
+  // The file of frame `frame`: the number zero-padded to the pattern's width
+  // (negative numbers keep their sign before the digits); the name itself
+  // for a single image.
+  std::string frame_path(int frame) const;
+
+ private:
+  std::string pattern_;
+  std::string prefix_;
+  std::string suffix_;
+  int width_ = 0;  // digits of padding; 0 = no pattern
+};

@@ -1,0 +1,176 @@
+// brumel: a command-line compositing host for the Brumel node module.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "app/app_error.h"
+#include "app/frame_range.h"
+#include "app/image_size.h"
+#include "app/info_command.h"
+#include "app/render_command.h"
+
+namespace {
+
+constexpr int kRuntimeError = 1;
+constexpr int kUsageError = 2;
+
+constexpr const char* kRenderFooter = R"(
+Settings apply in this order, each later one overriding the earlier ones:
+  --load, --demo, --set (in the order given), --mode, --key; then --preroll
+  presses "Restart+PreR" before the first frame.
+
+Widget names are the node's own ("Quantity", "Cloud Size V", "Mode: %s"; see
+`brumel info`), matched exactly, then ignoring case; an option also by its
+caption ("Mode" for "Mode: %s"). A name that occurs on several pages, such as
+"Restart" or "Mode: %s", addresses the first widget of that name that takes a
+value: "PreRoll=100" sets the number "PreRoll", since the first "PreRoll" is a
+button. "#INDEX=VALUE" addresses a widget by its index in `brumel info`.
+Values: numbers within the widget's range; switches on/off, true/false, yes/no,
+1/0; options an entry's text or its index from 0; colours R,G,B,A each 0 to 1.
+
+Render-farm chunks: the simulation starts at --shot-start; the frames before
+the first of --frames are simulated without drawing, so a chunk's frames are
+bit-identical to the same frames of a run over the whole shot:
+  brumel render --demo Sunset --preroll --frames 101-200 -o shot.####.exr
+
+Examples:
+  brumel render --demo Sunset --preroll -o out/sunset.####.png
+  brumel render -i plate.####.exr --frames 1001-1100 --shot-start 1001 \
+      --demo Billow --matte matte.####.png --set "Quantity=8" -o out/cloud.####.exr
+  brumel render --set "Cloud Size=30" --key "Wind Speed=1:5,48:30" -o a.####.tif)";
+
+void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std::string& size) {
+  CLI::App* render = app.add_subcommand(
+      "render", "Render a frame range of the cloud over an image sequence and write the frames");
+  render->footer(kRenderFooter);
+  ShotOptions& shot = options.shot;
+  SettingsRequest& settings = shot.settings;
+  render
+      ->add_option("-o,--output", options.output,
+                   "Output image or sequence (cloud.####.png, cloud.%04d.exr; .exr .png "
+                   ".tif .dpx .jpg); folders are created")
+      ->type_name("PATTERN")
+      ->required();
+  render
+      ->add_option("-i,--input", shot.input,
+                   "Input image or sequence (any format OpenImageIO reads); default: an "
+                   "embedded dusk sky")
+      ->type_name("PATTERN");
+  render
+      ->add_option("--matte", shot.matte,
+                   "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
+      ->type_name("PATTERN");
+  render
+      ->add_option("--frames", frames,
+                   "Frames to write, FIRST-LAST or one FRAME; frame N is rendered at host time N")
+      ->type_name("A-B")
+      ->capture_default_str();
+  render
+      ->add_option("--shot-start", shot.shot_start,
+                   "Frame where the simulation starts; frames from it to the first of "
+                   "--frames are simulated without drawing")
+      ->type_name("S")
+      ->capture_default_str();
+  render
+      ->add_option("--size", size,
+                   "Output size WIDTHxHEIGHT; default: the input's size, or 1280x720")
+      ->type_name("WxH");
+  render->add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 64).description(""));
+  render
+      ->add_option("--module", shot.module_path,
+                   "Node module to load; default: BrumelKv.node next to this program")
+      ->type_name("PATH");
+  render->add_option("--load", settings.load_file, "Settings document to start from (see --save)")
+      ->type_name("FILE");
+  render
+      ->add_option("--save", options.save_file,
+                   "Write the node's settings, after all settings options, to FILE before "
+                   "rendering")
+      ->type_name("FILE");
+  render
+      ->add_option("--demo", settings.demo,
+                   "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
+                   "Billow (any case)")
+      ->type_name("NAME");
+  render
+      ->add_option("--set", settings.sets,
+                   "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order "
+                   "(a name repeated on several pages means its first widget that takes a "
+                   "value: \"PreRoll=100\" is the number, not the button)")
+      ->type_name("\"NAME=VALUE\"")
+      ->take_all();
+  render->add_option("--mode", settings.mode, "render or wireframe")
+      ->type_name("MODE")
+      ->capture_default_str();
+  render
+      ->add_option("--key", settings.keys,
+                   "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (a "
+                   "colour's value keeps its commas: \"Light=1:1,1,1,1,48:1,0.5,0,1\")")
+      ->type_name("\"NAME=F:V,F:V\"")
+      ->take_all();
+  render->add_flag("--preroll", settings.preroll,
+                   "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
+  render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+}
+
+void add_info(CLI::App& app, InfoOptions& options) {
+  CLI::App* info = app.add_subcommand(
+      "info",
+      "Print the node's name, type id, description and widget table (index, kind, "
+      "name, default, range, page, cell)");
+  info->add_option("--module", options.module_path,
+                   "Node module to load; default: BrumelKv.node next to this program")
+      ->type_name("PATH");
+  info->add_flag("--json", options.json, "Print JSON instead of text");
+  info->footer(
+      "\nPages and cells come from the node's own layout: the panel is a grid of pages of 7\n"
+      "rows, each headed by a page label in column 4; a cell is a column and a row\n"
+      "within its page. Use the names (or indexes) with `brumel render --set`.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app(
+      "Brumel: animated, lit clouds from a seeded particle simulation, rendered "
+      "over image sequences by the BrumelKv.node module",
+      "brumel");
+  app.require_subcommand(1);
+  app.footer(
+      "\nRun `brumel render --help` or `brumel info --help` for each command's options.\n"
+      "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
+      "line that does not parse.");
+
+  RenderOptions render;
+  render.shot.settings.mode = "render";  // this command renders unless told otherwise
+  std::string frames = "1-24";
+  std::string size;
+  add_render(app, render, frames, size);
+  InfoOptions info;
+  add_info(app, info);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
+    std::cerr << "brumel: error: " << e.what() << "\n"
+              << "Run with --help for the list of options.\n";
+    return kUsageError;
+  }
+
+  try {
+    if (app.got_subcommand("render")) {
+      render.shot.frames = parse_frame_range(frames);
+      if (!size.empty()) render.shot.size = parse_image_size(size);
+      return run_render(render);
+    }
+    if (app.got_subcommand("info")) return run_info(info);
+  } catch (const std::exception& e) {
+    // AppError carries a message a person can act on; anything else is still
+    // reported as one line rather than an abort.
+    std::cerr << "brumel: error: " << e.what() << "\n";
+    return kRuntimeError;
+  }
+  return kUsageError;
+}

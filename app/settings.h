@@ -1,0 +1,36 @@
+#pragma once
+// The node's settings as a person gives them on the command line, applied as a
+// host applies a user's edits: each value assigned with the user checks, then
+// reported to the node through notify_control_changed with reason 1.
+#include <string>
+#include <vector>
+
+#include "assim/fx_node.h"
+
+struct SettingsRequest {
+  std::string load_file;          // --load: a saved settings document; empty for none
+  std::string demo;               // --demo: an entry of "Demos: %s"; empty for none
+  std::vector<std::string> sets;  // --set "Widget Name=VALUE", in the order given
+  std::string mode;               // --mode: "render" or "wireframe"; empty leaves it
+  std::vector<std::string> keys;  // --key "Widget Name=FRAME:VALUE,FRAME:VALUE"
+  bool preroll = false;           // --preroll: press "Restart+PreR"
+};
+
+// Applies the request to a node in this order, each later step overriding the
+// earlier ones: load (read into the node), demo, sets, mode, keys, preroll.
+// Changes are reported at host time `time`. Throws AppError naming the file,
+// widget, value or demo that is wrong.
+void apply_settings(FXNode& node, const SettingsRequest& request, double time);
+
+// Writes the node's settings document (every widget's value and keys) to
+// `path`, through a temporary file. Throws AppError naming the file.
+void save_settings(const FXNode& node, const std::string& path);
+
+// One keyframe of a --key text.
+struct KeyframeText {
+  double frame;
+  std::string value;
+};
+// Splits "FRAME:VALUE,FRAME:VALUE" into keys. A colour's value keeps its commas
+// ("1:1,0,0,1,10:0,0,1,1" is two keys). Throws AppError naming `text`.
+std::vector<KeyframeText> parse_keyframes(const std::string& text);

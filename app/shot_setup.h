@@ -1,0 +1,47 @@
+#pragma once
+// Everything a command needs before its first frame: the node made from the
+// module and configured, the frame sources, and the driver that plays them.
+// Every check that can be made before rendering is made here.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/frame_driver.h"
+#include "app/frame_range.h"
+#include "app/frame_sources.h"
+#include "app/image_size.h"
+#include "app/node_module.h"
+#include "app/settings.h"
+
+inline constexpr ImageSize kDefaultSize{1280, 720};
+
+struct ShotOptions {
+  std::string module_path;  // empty: BrumelKv.node next to the executable
+  SettingsRequest settings;
+  std::string input;              // image or sequence; empty: the default background
+  std::string matte;              // image or sequence; empty: none
+  std::optional<ImageSize> size;  // empty: the input's size, else kDefaultSize
+  int shot_start = 1;             // the frame where the simulation starts
+  FrameRange frames{1, 24};       // the frames drawn; those before are caught up
+  int threads = 0;                // processors for the node; 0 leaves the host's count
+};
+
+struct Shot {
+  ShotOptions options;
+  ImageSize size;
+  NodeModule module;
+  NodePtr node;
+  FrameSources sources;
+  std::unique_ptr<FrameDriver> driver;
+
+  // Plays the shot: catch-up frames, then the drawn ones (FrameDriver::play).
+  void play(const std::function<void(int)>& on_catch_up,
+            const std::function<void(int, const HostImage&)>& on_frame) {
+    driver->play(options.shot_start, options.frames, on_catch_up, on_frame);
+  }
+};
+
+// Checks the frame range against the shot start, every input and matte file of
+// shot_start..frames.last, loads the module, creates the node, sets the host
+// side and applies the settings at host time shot_start. Throws AppError.
+std::unique_ptr<Shot> prepare_shot(const ShotOptions& options);

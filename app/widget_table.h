@@ -1,0 +1,28 @@
+#pragma once
+// A node's widgets described for people: kind, name, default, range and where
+// the node's own layout places each one (page and cell).
+#include <string>
+#include <vector>
+
+#include "assim/fx_node.h"
+
+struct WidgetRow {
+  int index = 0;
+  std::string kind;  // "number", "switch", "option", "colour", "button", "label"
+  std::string name;
+  std::string default_text;  // in the form --set accepts; empty for buttons and labels
+  std::string range_text;    // what --set accepts; empty for buttons and labels
+  int page = -1;             // from 0; -1 when the layout does not place the widget
+  std::string page_name;     // the label heading the page
+  int column = -1;           // within the page
+  int row = -1;              // within the page, from 0
+};
+
+// Rows per page of the node's layout grid; page labels head each page in column 4.
+inline constexpr int kRowsPerPage = 7;
+inline constexpr int kLabelColumn = 4;
+
+// Every widget of the node in index order. Pages and cells come from the
+// node's layout_controls: page = layout row / 7, named by the label that
+// layout puts in column 4 at the page's first row.
+std::vector<WidgetRow> describe_widgets(FXNode& node);

@@ -1,0 +1,290 @@
+// The brumel program run as a person runs it, in a temporary folder: renders of
+// every demo, processor counts, render-farm chunks, saved settings, inputs,
+// the widget table, and the errors a person can meet.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::string read_text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Width, height, bit depth and colour type from a PNG's header chunk.
+struct PngHeader {
+  int width = 0, height = 0, depth = 0, colour_type = 0;
+};
+PngHeader png_header(const fs::path& path) {
+  const std::string bytes = read_text(path);
+  PngHeader h;
+  if (bytes.size() < 26 || bytes.compare(12, 4, "IHDR") != 0) return h;
+  auto u32 = [&](std::size_t at) {
+    return (static_cast<unsigned char>(bytes[at]) << 24) |
+           (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+           (static_cast<unsigned char>(bytes[at + 2]) << 8) |
+           static_cast<unsigned char>(bytes[at + 3]);
+  };
+  h.width = static_cast<int>(u32(16));
+  h.height = static_cast<int>(u32(20));
+  h.depth = static_cast<unsigned char>(bytes[24]);
+  h.colour_type = static_cast<unsigned char>(bytes[25]);
+  return h;
+}
+
+std::set<std::string> all_files(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    names.insert(fs::relative(entry.path(), folder).string());
+  }
+  return names;
+}
+
+}  // namespace
+
+#if defined(BRUMEL_APP_PATH)
+
+class App : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path module = fs::path(BRUMEL_APP_PATH).parent_path() / "BrumelKv.node";
+    if (!fs::exists(module)) GTEST_SKIP() << "the node module is not built yet: " << module;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::temp_directory_path() /
+            ("brumel_app_test_" + std::string(test->name()) + "_" + std::to_string(getpid()));
+    fs::remove_all(root_);
+    work_ = root_ / "work";
+    fs::create_directories(work_);
+  }
+  void TearDown() override {
+    if (!root_.empty() && !HasFailure()) fs::remove_all(root_);
+  }
+
+  // Runs `brumel ARGS` in the work folder, with no terminal attached.
+  Result run(const std::vector<std::string>& args) {
+    std::string command = "cd " + quoted(work_.string()) + " && " + quoted(BRUMEL_APP_PATH);
+    for (const std::string& arg : args) command += " " + quoted(arg);
+    command += " </dev/null >" + quoted((root_ / "stdout").string()) + " 2>" +
+               quoted((root_ / "stderr").string());
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = read_text(root_ / "stdout");
+    result.err = read_text(root_ / "stderr");
+    return result;
+  }
+  // Runs and expects success.
+  void render(std::vector<std::string> args) {
+    args.insert(args.begin(), "render");
+    const Result r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  std::string frame(const std::string& name) { return read_text(work_ / name); }
+
+  fs::path root_;
+  fs::path work_;
+};
+
+using AppRender = App;
+using AppRenderParallel = App;
+using AppErrors = App;
+using AppInfo = App;
+
+TEST_F(AppRender, EveryDemoWritesItsFramesAtTheAskedSize) {
+  for (const char* demo :
+       {"Drift", "Contraints", "Simple 3D", "Bombard", "Sunset", "Sky Writing", "Billow"}) {
+    const std::string name = std::string(demo) == "Simple 3D"     ? "simple3d"
+                             : std::string(demo) == "Sky Writing" ? "skywriting"
+                                                                  : demo;
+    render({"--demo", demo, "--size", "160x90", "--frames", "1-2", "-q", "-o",
+            "out/" + name + ".####.png"});
+    for (const char* number : {"0001", "0002"}) {
+      const PngHeader h = png_header(work_ / "out" / (name + "." + number + ".png"));
+      EXPECT_EQ(h.width, 160) << demo;
+      EXPECT_EQ(h.height, 90) << demo;
+      EXPECT_EQ(h.depth, 16) << demo;
+      EXPECT_EQ(h.colour_type, 6) << demo;  // RGBA
+    }
+  }
+  EXPECT_EQ(all_files(work_ / "out").size(), 14u);  // no temporary files left behind
+}
+
+TEST_F(AppRender, PlainProgressLinesAndSummaryWithoutATerminal) {
+  const Result r = run({"render", "--demo", "sunset", "--preroll", "--size", "160x90", "--frames",
+                        "3-4", "-o", "out/sunset.####.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("simulating frames 1-2 without drawing"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("frame 3 (1/2) written to out/sunset.0003.png\n"), std::string::npos);
+  EXPECT_NE(r.err.find("frame 4 (2/2) written to out/sunset.0004.png\n"), std::string::npos);
+  EXPECT_NE(r.err.find("brumel: 2 frames in "), std::string::npos);
+  EXPECT_EQ(r.err.find('\r'), std::string::npos);
+  EXPECT_FALSE(fs::exists(work_ / "out/sunset.0002.png"));  // catch-up frames are not written
+}
+
+TEST_F(AppRenderParallel, ProcessorCountDoesNotChangeAFrame) {
+  const std::vector<std::string> shot{"--demo", "Bombard", "--preroll", "--set", "PreRoll=12",
+                                      "--size", "160x90",  "--frames",  "1-3",   "-q"};
+  auto with = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = shot;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  };
+  render(with({"--threads", "1", "-o", "one/f.####.png"}));
+  render(with({"--threads", "2", "-o", "two/f.####.png"}));
+  for (const char* f : {"f.0001.png", "f.0002.png", "f.0003.png"}) {
+    EXPECT_EQ(frame(std::string("one/") + f), frame(std::string("two/") + f)) << f;
+  }
+}
+
+TEST_F(AppRender, ChunkEqualsTheSameFramesOfTheWholeShot) {
+  const std::vector<std::string> shot{
+      "--demo", "Sky Writing", "--preroll",    "--key", "Quantity=11:4,16:12",
+      "--size", "160x90",      "--shot-start", "11",    "-q"};
+  auto with = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = shot;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  };
+  render(with({"--frames", "11-16", "-o", "whole/f.####.png"}));
+  render(with({"--frames", "14-16", "-o", "chunk/f.####.png"}));
+  EXPECT_EQ(all_files(work_ / "chunk"),
+            (std::set<std::string>{"f.0014.png", "f.0015.png", "f.0016.png"}));
+  for (const char* f : {"f.0014.png", "f.0015.png", "f.0016.png"}) {
+    EXPECT_EQ(frame(std::string("whole/") + f), frame(std::string("chunk/") + f)) << f;
+  }
+  // The simulation moves from frame to frame: equal chunks are not a stuck image.
+  EXPECT_NE(frame("whole/f.0014.png"), frame("whole/f.0016.png"));
+}
+
+TEST_F(AppRender, SavedSettingsRenderTheSameFrames) {
+  render({"--demo", "Contraints", "--set", "Quantity=8", "--set", "PreRoll=100", "--key",
+          "Cloud Size=1:10,3:30", "--size", "160x90", "--frames", "1-3", "-q", "--save",
+          "shot.json", "-o", "first/f.####.png"});
+  render({"--load", "shot.json", "--size", "160x90", "--frames", "1-3", "-q", "-o",
+          "again/f.####.png"});
+  for (const char* f : {"f.0001.png", "f.0002.png", "f.0003.png"}) {
+    EXPECT_EQ(frame(std::string("first/") + f), frame(std::string("again/") + f)) << f;
+  }
+  // "PreRoll" names a button first; the value went to the number of that name.
+  const nlohmann::json doc = nlohmann::json::parse(read_text(work_ / "shot.json"));
+  const nlohmann::json& widgets = doc.at("widgets");
+  EXPECT_EQ(widgets.at(3).at("name"), "PreRoll");
+  EXPECT_FALSE(widgets.at(3).contains("value"));
+  EXPECT_EQ(widgets.at(4).at("value"), 100.0);
+  EXPECT_EQ(widgets.at(18).at("value"), 8.0);
+  EXPECT_EQ(widgets.at(23).at("keys").size(), 2u);
+}
+
+TEST_F(AppRender, InputSequenceOrStillGivesTheSize) {
+  render({"--size", "96x64", "--frames", "1-3", "-q", "-o", "plate/p.####.png"});
+  render({"-i", "plate/p.####.png", "--matte", "plate/p.%04d.png", "--demo", "Billow", "--frames",
+          "1-3", "-q", "-o", "out/c.####.tif"});
+  EXPECT_EQ(all_files(work_ / "out"),
+            (std::set<std::string>{"c.0001.tif", "c.0002.tif", "c.0003.tif"}));
+  render({"-i", "plate/p.0002.png", "--frames", "5", "-q", "-o", "still.png"});
+  EXPECT_EQ(png_header(work_ / "still.png").width, 96);
+}
+
+TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
+  std::ofstream(work_ / "a_file") << "in the way";
+  std::ofstream(work_ / "broken.json") << "{ \"format\": ";
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {{"--set", "Quantiy=5"}, "unknown widget \"Quantiy\" (did you mean \"Quantity\""},
+      {{"--set", "Quantity=6000"}, "\"Quantity\": 6000 is outside 0 to 5000"},
+      {{"--set", "Use Wind=sometimes"}, "\"Use Wind\": \"sometimes\" is not a flag"},
+      {{"--demo", "Sunsett"},
+       "unknown demo \"Sunsett\" (did you mean \"Sunset\"?); the demos are: Drift, Contraints, "
+       "Simple 3D, Bombard, Sunset, Sky Writing, Billow"},
+      {{"--frames", "9-3"}, "bad frame range \"9-3\""},
+      {{"-i", "missing.####.exr"}, "input frame 1: \"missing.0001.exr\" does not exist"},
+      {{"-o", "a_file/f.####.png"}, "cannot create output folder \"a_file\""},
+      {{"--load", "broken.json"}, "--load: \"broken.json\""},
+  };
+  const std::set<std::string> before = all_files(work_);
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"render", "--size", "160x90", "--save", "saved.json"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    auto given = [&](const char* option) {
+      return std::find(c.args.begin(), c.args.end(), option) != c.args.end();
+    };
+    if (!given("-o")) args.insert(args.end(), {"-o", "out/f.####.png"});
+    if (!given("--frames")) args.insert(args.end(), {"--frames", "1-2"});
+    const Result r = run(args);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.err.rfind("brumel: error: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(all_files(work_), before) << c.message;
+  }
+  const Result usage = run({"render", "--frames"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err.rfind("brumel: error: ", 0), 0u) << usage.err;
+}
+
+TEST_F(AppInfo, ListsTheWidgetTableFromTheNodesLayout) {
+  const Result r = run({"info", "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const nlohmann::json doc = nlohmann::json::parse(r.out);
+  EXPECT_EQ(doc.at("name"), "Vexlings.Brumel");
+  EXPECT_EQ(doc.at("type_id"), "5a1f9c30-7e2b-4d81-b6a4-c09e3f7d2b15");
+  EXPECT_EQ(doc.at("description").get<std::string>().rfind("Vexlings Brumel, Version 5.0 - ", 0),
+            0u);
+  const nlohmann::json& widgets = doc.at("widgets");
+  ASSERT_EQ(widgets.size(), 81u);
+  const nlohmann::json& quantity = widgets.at(18);
+  EXPECT_EQ(quantity.at("name"), "Quantity");
+  EXPECT_EQ(quantity.at("kind"), "number");
+  EXPECT_EQ(quantity.at("default"), "20");
+  EXPECT_EQ(quantity.at("range"), "0 to 5000");
+  EXPECT_EQ(quantity.at("page_name"), "Brumel");
+  EXPECT_EQ(quantity.at("cell"), (nlohmann::json{{"column", 0}, {"row", 4}}));
+  const nlohmann::json& z_range = widgets.at(39);
+  EXPECT_EQ(z_range.at("page"), 4);
+  EXPECT_EQ(z_range.at("page_name"), "Depth");
+  EXPECT_EQ(z_range.at("cell"), (nlohmann::json{{"column", 2}, {"row", 5}}));
+  EXPECT_EQ(widgets.at(59).at("page_name"), "Light");  // the colour "Light" on page 3
+  EXPECT_EQ(widgets.at(80).at("kind"), "label");
+
+  const Result text = run({"info"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("Vexlings.Brumel"), std::string::npos);
+  EXPECT_NE(text.out.find("Cloud Size V"), std::string::npos);
+}
+
+#else
+
+TEST(AppRender, NeedsTheApplication) { GTEST_SKIP() << "built without the brumel application"; }
+
+#endif

@@ -1,0 +1,537 @@
+// The application's pieces with logic, in-process: frame patterns and ranges,
+// name suggestions, settings applied to a node, the frame driver's catch-up,
+// image conversion and writing.
+#include <gtest/gtest.h>
+
+#if defined(BRUMEL_HAVE_APP_CORE)
+
+#include <OpenImageIO/imageio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "app/app_error.h"
+#include "app/default_background.h"
+#include "app/frame_driver.h"
+#include "app/frame_range.h"
+#include "app/image_io.h"
+#include "app/image_sequence.h"
+#include "app/image_size.h"
+#include "app/name_suggestions.h"
+#include "app/settings.h"
+#include "app/widget_lookup.h"
+#include "app/widget_table.h"
+#include "assim/services.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Throws and returns the message, or fails the test.
+template <class F>
+std::string error_of(F&& f) {
+  try {
+    f();
+  } catch (const AppError& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "no AppError thrown";
+  return "";
+}
+
+// A node with the host widget names that matter to the application: repeated
+// buttons and mode options, a number sharing a button's name, page labels.
+class PanelNode : public FXNode {
+ public:
+  struct Notice {
+    std::string name;
+    int index;
+    int reason;
+    double time;
+    double quantity;  // "Quantity" when the notice came
+  };
+  PanelNode() {
+    place(Option("Demos: %s", "Drift,Contraints,Sunset", 0), 3, 3);
+    place(Action("Restart"), 0, 0);
+    place(Action("Restart+PreR"), 0, 1);
+    place(Action("PreRoll"), 0, 2);
+    place(Numeric("PreRoll", 40, 1, 1000, 1, true), 0, 3);
+    place(Option("Mode: %s", "Render,Wireframe", 1), 3, 2);
+    place(Action("Restart"), 0, 7);
+    place(Option("Mode: %s", "Render,Wireframe", 1), 3, 9);
+    quantity = Numeric("Quantity", 20, 0, 5000, 0.01, true);
+    place(quantity, 0, 4);
+    place(Color("Cloud Colour", 1, 1, 0, 1, true), 0, 17);
+    place(Boolean("Use Wind", true, false), 2, 8);
+    hidden = Numeric("Hidden", 1, 0, 2, 1, true);
+    hidden->flags |= CWidget::kLayoutExclusion;
+    place(hidden, 1, 1);
+    place(Label("Brumel"), 4, 0);
+    place(Label("Forces"), 4, 7);
+    place(Label("Light"), 4, 14);
+  }
+  bool notify_control_changed(CWidget* widget, int reason, double time) override {
+    notices.push_back({widget->name(), widget->index(), reason, time, quantity->value});
+    return FXNode::notify_control_changed(widget, reason, time);
+  }
+  bool layout_controls(ControlLayout& layout) override {
+    for (auto& [widget, cell] : cells) {
+      if ((widget->flags & CWidget::kLayoutExclusion) == 0) {
+        layout.place_widget(widget, cell.second, cell.first, 0, 1);
+      }
+    }
+    return true;
+  }
+  std::vector<Notice> notices;
+  CNumeric* quantity;
+  CNumeric* hidden;
+
+ private:
+  void place(CWidget* widget, int column, int row) {
+    cells.emplace_back(widget, std::make_pair(column, row));
+  }
+  std::vector<std::pair<CWidget*, std::pair<int, int>>> cells;
+};
+
+fs::path fresh_folder(const std::string& name) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("brumel_app_units_" + name + "_" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::vector<std::string> files_in(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+// --- frame patterns -------------------------------------------------------------
+
+TEST(ImageSequence, HashesPadToTheirCount) {
+  ImageSequence files("out/cloud.####.png");
+  EXPECT_TRUE(files.is_sequence());
+  EXPECT_EQ(files.frame_path(7), "out/cloud.0007.png");
+  EXPECT_EQ(files.frame_path(12345), "out/cloud.12345.png");
+  EXPECT_EQ(ImageSequence("a#.exr").frame_path(3), "a3.exr");
+}
+
+TEST(ImageSequence, PrintfPatternsPadWithZeros) {
+  EXPECT_EQ(ImageSequence("plate.%04d.exr").frame_path(101), "plate.0101.exr");
+  EXPECT_EQ(ImageSequence("plate.%d.exr").frame_path(101), "plate.101.exr");
+  EXPECT_EQ(ImageSequence("100%%_%03d.tif").frame_path(5), "100%_005.tif");
+}
+
+TEST(ImageSequence, NegativeFramesKeepTheirWidthOfDigits) {
+  EXPECT_EQ(ImageSequence("f.####.png").frame_path(-3), "f.-0003.png");
+}
+
+TEST(ImageSequence, NameWithoutPatternIsOneImageForEveryFrame) {
+  ImageSequence still("plates/still 50%%.png");
+  EXPECT_FALSE(still.is_sequence());
+  EXPECT_EQ(still.frame_path(1), "plates/still 50%.png");
+  EXPECT_EQ(still.frame_path(99), "plates/still 50%.png");
+}
+
+TEST(ImageSequence, RefusesAmbiguousPatterns) {
+  EXPECT_NE(error_of([] { ImageSequence("a.##.b.##.png"); }).find("more than one"),
+            std::string::npos);
+  EXPECT_NE(error_of([] { ImageSequence("a.%04d.%d.png"); }).find("more than one"),
+            std::string::npos);
+  EXPECT_NE(error_of([] { ImageSequence("a.%4d.png"); }).find("%0Nd"), std::string::npos);
+  EXPECT_NE(error_of([] { ImageSequence("a%.png"); }).find("a%.png"), std::string::npos);
+}
+
+// --- frame ranges and sizes ------------------------------------------------------
+
+TEST(FrameRange, ParsesRangesAndSingleFrames) {
+  EXPECT_EQ(parse_frame_range("1-24"), (FrameRange{1, 24}));
+  EXPECT_EQ(parse_frame_range("37"), (FrameRange{37, 37}));
+  EXPECT_EQ(parse_frame_range("-10--1"), (FrameRange{-10, -1}));
+  EXPECT_EQ(parse_frame_range("101-200").count(), 100);
+}
+
+TEST(FrameRange, RefusesWhatIsNotARange) {
+  for (const char* text : {"", "abc", "1-", "-", "1-2x", "1--", "1 - 2", "1-99999999999"}) {
+    EXPECT_NE(error_of([&] { parse_frame_range(text); }).find("bad frame range"), std::string::npos)
+        << text;
+  }
+  EXPECT_NE(error_of([] { parse_frame_range("5-2"); }).find("comes before"), std::string::npos);
+}
+
+TEST(ImageSize, ParsesWidthByHeight) {
+  EXPECT_EQ(parse_image_size("160x90"), (ImageSize{160, 90}));
+  EXPECT_EQ(parse_image_size("1920X1080"), (ImageSize{1920, 1080}));
+  for (const char* text : {"", "160", "0x90", "160x", "x90", "160x90x2", "-1x5", "20000x10"}) {
+    EXPECT_NE(error_of([&] { parse_image_size(text); }).find("bad size"), std::string::npos)
+        << text;
+  }
+}
+
+// --- suggestions -----------------------------------------------------------------
+
+TEST(NameSuggestions, EditDistanceIgnoresCase) {
+  EXPECT_EQ(edit_distance("Quantity", "quantity"), 0);
+  EXPECT_EQ(edit_distance("Quantiy", "Quantity"), 1);
+  EXPECT_EQ(edit_distance("", "abc"), 3);
+  EXPECT_EQ(edit_distance("kitten", "sitting"), 3);
+}
+
+TEST(NameSuggestions, ClosestFirstEachOnceOnlyPlausible) {
+  const std::vector<std::string> names{"Restart",  "Cloud Size", "Cloud Size V", "Restart",
+                                       "Quantity", "Mode: %s",   "Seed"};
+  EXPECT_EQ(closest_names("Cloud Sise", names),
+            (std::vector<std::string>{"Cloud Size", "Cloud Size V"}));
+  EXPECT_EQ(closest_names("restrat", names), (std::vector<std::string>{"Restart"}));
+  EXPECT_EQ(closest_names("Mode", names), (std::vector<std::string>{"Mode: %s"}));
+  EXPECT_TRUE(closest_names("Turbulence", names).empty());
+  EXPECT_EQ(did_you_mean("Quantiy", names), " (did you mean \"Quantity\"?)");
+  EXPECT_EQ(did_you_mean("zzzzzzzz", names), "");
+}
+
+// --- widgets and settings -------------------------------------------------------
+
+TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
+  PanelNode node;
+  EXPECT_EQ(find_value_widget(node, "PreRoll").index(), 4);  // the number, not the button
+  EXPECT_EQ(find_value_widget(node, "Mode: %s").index(), 5);
+  EXPECT_EQ(find_value_widget(node, "mode").index(), 5);
+  EXPECT_EQ(find_value_widget(node, "quantity").index(), 8);
+  EXPECT_EQ(find_value_widget(node, "#7").index(), 7);
+  EXPECT_EQ(find_button(node, "Restart+PreR").index(), 2);
+}
+
+TEST(WidgetLookup, RefusalsSayWhatIsWrong) {
+  PanelNode node;
+  EXPECT_NE(error_of([&] { find_value_widget(node, "Restart"); }).find("is a button"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] { find_value_widget(node, "Forces"); }).find("page label"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] { find_value_widget(node, "#1"); }).find("is a button"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] { find_value_widget(node, "#99"); }).find("#0 to #14"), std::string::npos);
+  EXPECT_NE(error_of([&] { find_value_widget(node, "#x"); }).find("bad widget index"),
+            std::string::npos);
+  const std::string unknown = error_of([&] { find_value_widget(node, "Cloud Color"); });
+  EXPECT_NE(unknown.find("unknown widget \"Cloud Color\""), std::string::npos);
+  EXPECT_NE(unknown.find("did you mean \"Cloud Colour\""), std::string::npos);
+}
+
+TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
+  PanelNode node;
+  SettingsRequest request;
+  request.demo = "sunset";
+  request.sets = {"Quantity=7", "Quantity = 8", "PreRoll=100", "Use Wind=off"};
+  request.mode = "render";
+  request.keys = {"Quantity=1:10,5:20", "Cloud Colour=1:1,0,0,1, 9:0,0,1,1"};
+  request.preroll = true;
+  apply_settings(node, request, 11.0);
+
+  std::vector<std::string> order;
+  for (const auto& notice : node.notices) {
+    order.push_back(notice.name);
+    EXPECT_EQ(notice.reason, 1);
+    EXPECT_EQ(notice.time, 11.0);
+  }
+  // Keys reach the node by evaluation, not by notices.
+  EXPECT_EQ(order, (std::vector<std::string>{"Demos: %s", "Quantity", "Quantity", "PreRoll",
+                                             "Use Wind", "Mode: %s", "Restart+PreR"}));
+  EXPECT_EQ(node.notices[1].quantity, 7.0);  // each value is in place when it is notified
+  EXPECT_EQ(static_cast<COption*>(node.control(0))->value, 2);
+  EXPECT_EQ(static_cast<CNumeric*>(node.control(4))->value, 100.0);
+  EXPECT_EQ(static_cast<COption*>(node.control(5))->value, 0);
+  EXPECT_EQ(node.quantity->keys, (std::map<double, double>{{1.0, 10.0}, {5.0, 20.0}}));
+  EXPECT_EQ(static_cast<CColor*>(node.control(9))->keys.size(), 2u);
+}
+
+TEST(Settings, SaveThenLoadRestoresValuesAndKeys) {
+  const fs::path folder = fresh_folder("settings");
+  PanelNode saved;
+  SettingsRequest request;
+  request.sets = {"Quantity=12.5", "Mode=Render"};
+  request.keys = {"Use Wind=3:on,8:off"};
+  apply_settings(saved, request, 1.0);
+  save_settings(saved, (folder / "s.json").string());
+
+  PanelNode loaded;
+  SettingsRequest load;
+  load.load_file = (folder / "s.json").string();
+  load.sets = {"PreRoll=3"};  // a later step overrides the document
+  apply_settings(loaded, load, 1.0);
+  EXPECT_EQ(loaded.quantity->value, 12.5);
+  EXPECT_EQ(static_cast<COption*>(loaded.control(5))->value, 0);
+  EXPECT_EQ(static_cast<CBoolean*>(loaded.control(10))->keys.size(), 2u);
+  EXPECT_EQ(static_cast<CNumeric*>(loaded.control(4))->value, 3.0);
+  fs::remove_all(folder);
+}
+
+TEST(Settings, RefusalsNameTheProblemAndKeepEarlierValues) {
+  const fs::path folder = fresh_folder("refusals");
+  std::ofstream(folder / "bad.json") << "{ not json";
+  auto refuse = [&](auto edit) {
+    SettingsRequest request;
+    edit(request);
+    PanelNode node;
+    const std::string message = error_of([&] { apply_settings(node, request, 1.0); });
+    EXPECT_EQ(node.quantity->value, 20.0) << message;
+    return message;
+  };
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.demo = "Sunsett"; }).find("did you mean \"Sunset\""),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.demo = "Storm"; }).find("Drift, Contraints, Sunset"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Quantity=9000"}; }).find("0 to 5000"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Quantity"}; }).find("Widget Name=VALUE"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Use Wind=maybe"}; }).find("\"Use Wind\""),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.mode = "solid"; }).find("render or wireframe"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) { r.keys = {"Quantity=1:5,x"}; }).find("Quantity"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) {
+              r.load_file = (folder / "bad.json").string();
+            }).find("bad.json"),
+            std::string::npos);
+  EXPECT_NE(refuse([&](SettingsRequest& r) {
+              r.load_file = (folder / "none.json").string();
+            }).find("none.json"),
+            std::string::npos);
+  fs::remove_all(folder);
+}
+
+TEST(Settings, KeyframeTextKeepsColourCommas) {
+  const auto keys = parse_keyframes("1:1,0,0,1, 10:0,0,1,1");
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0].frame, 1.0);
+  EXPECT_EQ(keys[0].value, "1,0,0,1");
+  EXPECT_EQ(keys[1].frame, 10.0);
+  EXPECT_EQ(keys[1].value, "0,0,1,1");
+  EXPECT_EQ(parse_keyframes("2.5:7")[0].frame, 2.5);
+  for (const char* text : {"", "5", "x:5", "1:2,", ",1:2"}) {
+    EXPECT_NE(error_of([&] { parse_keyframes(text); }).find("bad keyframes"), std::string::npos)
+        << text;
+  }
+}
+
+TEST(WidgetTable, PagesAndCellsComeFromTheNodesLayout) {
+  PanelNode node;
+  const std::vector<WidgetRow> rows = describe_widgets(node);
+  ASSERT_EQ(rows.size(), 15u);
+  EXPECT_EQ(rows[8].name, "Quantity");
+  EXPECT_EQ(rows[8].kind, "number");
+  EXPECT_EQ(rows[8].default_text, "20");
+  EXPECT_EQ(rows[8].range_text, "0 to 5000");
+  EXPECT_EQ(rows[8].page, 0);
+  EXPECT_EQ(rows[8].page_name, "Brumel");
+  EXPECT_EQ(rows[8].column, 0);
+  EXPECT_EQ(rows[8].row, 4);
+  EXPECT_EQ(rows[7].page_name, "Forces");  // "Mode: %s" of page 2 at layout row 9
+  EXPECT_EQ(rows[7].row, 2);
+  EXPECT_EQ(rows[7].default_text, "Wireframe");
+  EXPECT_EQ(rows[9].page_name, "Light");
+  EXPECT_EQ(rows[9].default_text, "1,1,0,1");
+  EXPECT_EQ(rows[11].page, -1);  // kept out of the layout
+  EXPECT_EQ(rows[1].kind, "button");
+  EXPECT_EQ(rows[1].default_text, "");
+}
+
+// --- frame driver ----------------------------------------------------------------
+
+namespace {
+
+// Records each frame: its time, the catch-up hint, and marks drawn outputs.
+class RecordingNode : public FXNode {
+ public:
+  struct Call {
+    double time;
+    bool catch_up;
+    bool has_matte;
+  };
+  int process_image(double time, _image_str** inputs, _image_str* output) override {
+    calls.push_back({time, host_catch_up(), inputs[1] != nullptr});
+    if (refuse) {
+      msgwarn("QXAPI plugin: process_image() called with no valid input images.");
+      return 0;
+    }
+    if (!host_catch_up()) output->data[0] = static_cast<std::uint16_t>(time);
+    return 1;
+  }
+  std::vector<Call> calls;
+  bool refuse = false;
+};
+
+}  // namespace
+
+TEST(FrameDriver, CatchUpFramesComeFirstAscendingAndWriteNothing) {
+  RecordingNode node;
+  FrameSources sources("", "", ImageSize{8, 4});
+  FrameDriver driver(node, sources, ImageSize{8, 4}, 6);
+  int width = 0, height = 0;
+  node.get_output_size(width, height);
+  EXPECT_EQ(width, 8);
+  EXPECT_EQ(height, 4);
+  EXPECT_EQ(node.get_input_length(0), 6);
+
+  std::vector<int> caught_up, drawn;
+  driver.play(
+      5, FrameRange{8, 10}, [&](int frame) { caught_up.push_back(frame); },
+      [&](int frame, const HostImage& image) {
+        drawn.push_back(frame);
+        EXPECT_EQ(image.samples[0], frame);
+      });
+  EXPECT_EQ(caught_up, (std::vector<int>{5, 6, 7}));
+  EXPECT_EQ(drawn, (std::vector<int>{8, 9, 10}));
+  ASSERT_EQ(node.calls.size(), 6u);
+  for (std::size_t i = 0; i < node.calls.size(); ++i) {
+    EXPECT_EQ(node.calls[i].time, 5.0 + static_cast<double>(i));
+    EXPECT_EQ(node.calls[i].catch_up, i < 3);
+    EXPECT_FALSE(node.calls[i].has_matte);
+  }
+  EXPECT_FALSE(node.host_catch_up());
+}
+
+TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
+  RecordingNode node;
+  node.refuse = true;
+  FrameSources sources("", "", ImageSize{4, 4});
+  FrameDriver driver(node, sources, ImageSize{4, 4}, 1);
+  const std::string message = error_of([&] { driver.process(3, false); });
+  EXPECT_NE(message.find("refused frame 3"), std::string::npos);
+  EXPECT_NE(message.find("no valid input images"), std::string::npos);
+}
+
+// --- images ----------------------------------------------------------------------
+
+namespace {
+
+void write_test_image(const fs::path& path, int channels, OIIO::TypeDesc type,
+                      const std::vector<float>& pixel) {
+  auto out = OIIO::ImageOutput::create(path.string());
+  ASSERT_TRUE(out);
+  OIIO::ImageSpec spec(2, 1, channels, type);
+  if (channels == 2 || channels == 4) spec.attribute("oiio:UnassociatedAlpha", 1);
+  ASSERT_TRUE(out->open(path.string(), spec));
+  std::vector<float> data = pixel;
+  data.insert(data.end(), pixel.begin(), pixel.end());
+  ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, data.data()));
+  out->close();
+}
+
+std::array<std::uint16_t, 4> first_pixel(const HostImage& image) {
+  return {image.samples[0], image.samples[1], image.samples[2], image.samples[3]};
+}
+
+}  // namespace
+
+TEST(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
+  const fs::path folder = fresh_folder("channels");
+  using A = std::array<std::uint16_t, 4>;
+  write_test_image(folder / "grey.png", 1, OIIO::TypeDesc::UINT8, {1.0f});
+  write_test_image(folder / "grey_alpha.tif", 2, OIIO::TypeDesc::UINT16, {0.5f, 0.25f});
+  write_test_image(folder / "rgb.png", 3, OIIO::TypeDesc::UINT8, {1.0f, 0.0f, 0.2f});
+  write_test_image(folder / "rgba.png", 4, OIIO::TypeDesc::UINT16, {0.0f, 1.0f, 0.0f, 0.5f});
+  write_test_image(folder / "hdr.exr", 4, OIIO::TypeDesc::FLOAT, {2.0f, -1.0f, 0.5f, 1.0f});
+  EXPECT_EQ(first_pixel(read_host_image((folder / "grey.png").string())),
+            (A{65535, 65535, 65535, 65535}));
+  EXPECT_EQ(first_pixel(read_host_image((folder / "grey_alpha.tif").string())),
+            (A{32768, 32768, 32768, 16384}));
+  EXPECT_EQ(first_pixel(read_host_image((folder / "rgb.png").string())),
+            (A{65535, 0, 13107, 65535}));
+  // Alpha stays as stored: colour is not premultiplied on reading.
+  EXPECT_EQ(first_pixel(read_host_image((folder / "rgba.png").string())), (A{0, 65535, 0, 32768}));
+  EXPECT_EQ(first_pixel(read_host_image((folder / "hdr.exr").string())),
+            (A{65535, 0, 32768, 65535}));
+  const HostImage grey = read_host_image((folder / "grey.png").string());
+  EXPECT_EQ(grey.width, 2);
+  EXPECT_EQ(grey.height, 1);
+  EXPECT_EQ(read_image_size((folder / "rgb.png").string()), (ImageSize{2, 1}));
+  fs::remove_all(folder);
+}
+
+TEST(ImageIO, UnreadableInputsNameTheFile) {
+  const fs::path folder = fresh_folder("unreadable");
+  std::ofstream(folder / "junk.png") << "not an image";
+  EXPECT_NE(error_of([&] {
+              read_host_image((folder / "missing.png").string());
+            }).find("missing.png\" does not exist"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] { read_host_image((folder / "junk.png").string()); }).find("junk.png"),
+            std::string::npos);
+  fs::remove_all(folder);
+}
+
+TEST(ImageIO, SixteenBitFormatsKeepSamplesExactly) {
+  const fs::path folder = fresh_folder("roundtrip");
+  HostImage image(3, 2);
+  for (std::size_t i = 0; i < image.samples.size(); ++i) {
+    image.samples[i] = static_cast<std::uint16_t>(i * 2731 + 17);
+  }
+  for (const char* name : {"a.png", "a.tif", "a.dpx"}) {
+    write_host_image(image, (folder / name).string());
+    EXPECT_EQ(read_host_image((folder / name).string()), image) << name;
+  }
+  write_host_image(image, (folder / "a.jpg").string());  // 8-bit, no alpha, but written
+  EXPECT_EQ(read_host_image((folder / "a.jpg").string()).width, 3);
+  write_host_image(image, (folder / "a.exr").string());
+  auto exr = OIIO::ImageInput::open((folder / "a.exr").string());
+  ASSERT_TRUE(exr);
+  EXPECT_EQ(exr->spec().format, OIIO::TypeDesc::HALF);
+  EXPECT_EQ(exr->spec().nchannels, 4);
+  exr.reset();
+  // Written through temporary names: only the final names remain.
+  EXPECT_EQ(files_in(folder),
+            (std::vector<std::string>{"a.dpx", "a.exr", "a.jpg", "a.png", "a.tif"}));
+  fs::remove_all(folder);
+}
+
+TEST(ImageIO, OutputChecksComeBeforeAnyWriting) {
+  const fs::path folder = fresh_folder("outputs");
+  prepare_output((folder / "new/deeper/f.0001.png").string());
+  EXPECT_TRUE(fs::is_directory(folder / "new/deeper"));
+  EXPECT_TRUE(fs::is_empty(folder / "new/deeper"));
+  std::ofstream(folder / "file") << "x";
+  EXPECT_NE(error_of([&] {
+              prepare_output((folder / "file/f.0001.png").string());
+            }).find("cannot create output folder"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] { prepare_output((folder / "f.0001.xyz").string()); }).find(".exr, .png"),
+            std::string::npos);
+  EXPECT_NE(error_of([&] {
+              write_host_image(HostImage(2, 2), (folder / "nowhere/f.png").string());
+            }).find("nowhere/f.png"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(folder / "nowhere"));
+  fs::remove_all(folder);
+}
+
+TEST(DefaultBackground, OpaqueDuskSkySameEveryTime) {
+  const HostImage sky = default_background(64, 40);
+  ASSERT_EQ(sky.samples.size(), 64u * 40u * 4u);
+  EXPECT_EQ(sky, default_background(64, 40));
+  for (std::size_t i = 3; i < sky.samples.size(); i += 4) ASSERT_EQ(sky.samples[i], 65535);
+  auto red_at = [&](int x, int y) {
+    return sky.samples[(static_cast<std::size_t>(y) * 64 + x) * 4];
+  };
+  auto blue_at = [&](int x, int y) {
+    return sky.samples[(static_cast<std::size_t>(y) * 64 + x) * 4 + 2];
+  };
+  EXPECT_GT(blue_at(10, 0), red_at(10, 0));    // blue at the top
+  EXPECT_GT(red_at(10, 30), blue_at(10, 30));  // warm just above the horizon
+  EXPECT_LT(red_at(10, 39), red_at(10, 30));   // dark ground below it
+}
+
+#else
+
+TEST(AppUnits, NeedsTheApplication) { GTEST_SKIP() << "built without the brumel application"; }
+
+#endif
