@@ -107,6 +107,7 @@ BENCHMARK(BM_BillowFrame)
     ->ArgNames({"textured", "procs"})
     ->ArgsProduct({{0, 1}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 // One blend of a shifted level-120 stamp (291 x 291 samples at 1920 wide) lying wholly

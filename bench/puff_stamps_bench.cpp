@@ -38,6 +38,7 @@ BENCHMARK(BM_StampTable)
     ->ArgNames({"width", "procs"})
     ->ArgsProduct({{720, 1920, 3840}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 }  // namespace

@@ -40,8 +40,8 @@ struct Span {
   std::int32_t i0, i1;  // stamp columns i0 .. i1 - 1
 };
 
-// The stamp's extent: half = w / 2 both ways, as in the rejection of splat_stamp (the
-// vertical tests use the horizontal half).
+// Whether a stamp of half-width `half` centred on (ix, iy) misses columns 0..width-1 or
+// rows first..last. The vertical tests use the horizontal half too.
 bool rejected(std::int32_t ix, std::int32_t iy, std::int32_t half, std::int32_t width,
               std::int32_t first, std::int32_t last) {
   return ix + half < 0 || ix - half >= width || iy + half < first || iy - half > last;
