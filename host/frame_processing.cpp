@@ -1,0 +1,125 @@
+// The node's per-frame entry and its control evaluation.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "assim/services.h"
+#include "host/brumel_node.h"
+#include "host/image_conversion.h"
+#include "sim/brumel.h"
+
+namespace {
+
+void fill_input_slot(InputImageKv& slot, ImageBuffer* buffer, _image_str* image, int input,
+                     FXNode* node) {
+  slot.image = buffer;
+  slot.host_data[0] = image;
+  slot.host_data[1] = reinterpret_cast<void*>(static_cast<std::intptr_t>(input));
+  slot.host_data[2] = node;
+}
+
+// Refuses an image that cannot be converted, naming it.
+bool usable(const _image_str* image, const char* which) {
+  if (image == nullptr) return true;
+  const char* problem = image_problem(*image);
+  if (problem == nullptr) return true;
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Vexlings.Brumel: process_image() refused: the %s image has %s "
+                "(%d x %d, %d channels).",
+                which, problem, image->width, image->height, image->channels);
+  msgwarn(text);
+  return false;
+}
+
+// The slots never keep a buffer beyond the frame, and the catch-up flag never
+// outlives it, whichever way the frame ends.
+struct FrameScope {
+  Brumel& effect;
+  ~FrameScope() {
+    effect.source_image.image = nullptr;
+    effect.matte_image.image = nullptr;
+    effect.output_image.image = nullptr;
+    effect.draw_suppressed = 0;
+  }
+};
+
+}  // namespace
+
+int BrumelNode::process_image(double time, _image_str** inputs, _image_str* output) {
+  if (output == nullptr) {
+    msgwarn("QXAPI plugin: process_image() called with no output image.");
+    return 0;
+  }
+  _image_str* input0 = inputs != nullptr ? inputs[0] : nullptr;
+  if (input0 == nullptr) {
+    msgwarn("QXAPI plugin: process_image() called with no valid input images.");
+    return 0;
+  }
+  _image_str* input1 = inputs[1];
+  if (effect == nullptr) {
+    msgwarn("Vexlings.Brumel: process_image() refused: the effect could not be created "
+            "(not enough memory).");
+    return 0;
+  }
+  if (!usable(output, "output") || !usable(input0, "input 0") || !usable(input1, "input 1"))
+    return 0;
+
+  effect->time = time;
+  FXNode::evaluate_controls(time, false);
+  effect->length = static_cast<double>(get_input_length(0));
+
+  FrameScope scope{*effect};
+  std::unique_ptr<ImageBuffer> source, matte, out;
+  try {
+    source = import_image(input0, output);
+    fill_input_slot(effect->source_image, source.get(), input0, 0, this);
+    if (input1 != nullptr) {
+      matte = import_image(input1, output);
+      fill_input_slot(effect->matte_image, matte.get(), input1, 1, this);
+    } else {
+      matte = import_image(input0, output);
+      fill_input_slot(effect->matte_image, matte.get(), input0, 0, this);
+    }
+    out = import_image(output, nullptr);
+    effect->output_image.image = out.get();
+
+    int width = 0, height = 0;
+    get_output_size(width, height);
+    const double correction = aspect_correction(get_aspect(), width, height);
+    out->aspectX = correction > 0.0 ? correction : 1.0;
+
+    for (ControlKv* control : control_table(*effect)) control->fetch();
+    if (first_process_pending) {
+      first_process_pending = false;
+      effect->controls_changed();
+    }
+    // A catch-up frame advances the simulation exactly as a drawn one, without
+    // drawing, and leaves the host's output as it was.
+    const bool catch_up = host_catch_up();
+    effect->draw_suppressed = catch_up ? 1 : 0;
+    effect->render();
+    effect->draw_suppressed = 0;
+
+    source.reset();
+    matte.reset();
+    if (!catch_up) export_image(out.get(), output);
+  } catch (const std::bad_alloc&) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Vexlings.Brumel: frame %g refused: not enough memory for its image "
+                  "buffers (%d x %d).",
+                  time, output->width, output->height);
+    msgwarn(text);
+    return 0;
+  }
+  return 1;
+}
+
+bool BrumelNode::evaluate_controls(double time, bool flag) {
+  // Fetching first gives the effect the values held before this evaluation.
+  if (effect != nullptr)
+    for (ControlKv* control : control_table(*effect)) control->fetch();
+  return FXNode::evaluate_controls(time, flag);
+}

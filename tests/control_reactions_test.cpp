@@ -1,0 +1,169 @@
+// The effect's reactions to control changes, against real host widgets: the dimming
+// rules (all at once and one by one), the Mode lists kept equal, and the buttons.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/bound_effect.h"
+
+namespace {
+
+using Rule = void (Brumel::*)(ControlKv*, double);
+
+// Each rule with its switch's widget and the widgets it dims, by host name.
+struct RuleCase {
+  const char* name;
+  Rule rule;
+  const char* checkbox;
+  std::vector<std::string> dims;
+};
+
+const std::vector<RuleCase>& rule_cases() {
+  static const std::vector<RuleCase> cases = {
+      {"Grow/Shrink", &Brumel::on_grow_shrink, "Grow/Shrink", {"Grow(Life)", "Shrink(Life)"}},
+      {"Perspective", &Brumel::on_perspective, "Perspective",
+       {"Camera Dista", "VanishP_X", "VanishP_Y", "Z Speed", "Z Range"}},
+      {"Use Gravity", &Brumel::on_use_gravity, "Use Gravity",
+       {"Gravity", "Gravity Angl", "Gravity 90 t"}},
+      {"Use Friction", &Brumel::on_use_friction, "Use Friction", {"Friction"}},
+      {"Use Swirling", &Brumel::on_use_swirling, "Use Swirling",
+       {"Swirl Densit", "Swirl Magnit", "Swirl to Max"}},
+      {"Use Constraint", &Brumel::on_use_constraint, "Use Constrai", {"Constraint A"}},
+      {"Use Wind", &Brumel::on_use_wind, "Use Wind",
+       {"Wind Source_X", "Wind Source_Y", "Wind Target_X", "Wind Target_Y", "Wind Speed"}},
+      {"Use Textured", &Brumel::on_use_textured, "Use Textured",
+       {"Texture Mag", "Texture X", "Texture Y", "Seethe"}},
+      {"Use Fading", &Brumel::on_use_fading, "Use Fading", {"In(Life)", "Out(Life)"}},
+      {"Use Light", &Brumel::on_use_light, "Use Light",
+       {"Light Source_X", "Light Source_Y", "Z Light Sour", "Light Target_X", "Light Target_Y",
+        "Light", "Brightness", "Density", "Contrast"}},
+      {"Use Birth Matte", &Brumel::on_use_birth_matte, "Use Birth Ma", {"Invert Birth"}},
+  };
+  return cases;
+}
+
+// Names of the control widgets (entries 0..76) that are dimmed now.
+std::set<std::string> dimmed(const BoundEffect& node) {
+  std::set<std::string> out;
+  for (int i = 0; i < BoundEffect::kControlWidgets; ++i) {
+    if (node.control(i)->is_dimmed()) out.insert(node.control(i)->name());
+  }
+  return out;
+}
+
+void set_switch(BoundEffect& node, const char* name, bool on) {
+  auto* widget = static_cast<CBoolean*>(node.find_control(name));
+  ASSERT_NE(widget, nullptr) << name;
+  *widget = on ? 1 : 0;
+}
+
+TEST(ControlsChanged, EveryDependentFollowsItsSwitch) {
+  BoundEffect node;
+  for (const RuleCase& c : rule_cases()) set_switch(node, c.checkbox, false);
+  node.effect->controls_changed();
+  std::set<std::string> all;
+  for (const RuleCase& c : rule_cases()) all.insert(c.dims.begin(), c.dims.end());
+  EXPECT_EQ(dimmed(node), all);
+  EXPECT_FALSE(node.find_control("Fluffiness")->is_dimmed());
+
+  for (const RuleCase& c : rule_cases()) set_switch(node, c.checkbox, true);
+  node.effect->controls_changed();
+  EXPECT_TRUE(dimmed(node).empty());
+  // The cached switch values were read from the widgets.
+  EXPECT_TRUE(node.effect->use_light.value);
+  EXPECT_TRUE(node.effect->grow_shrink.value);
+}
+
+TEST(ControlsChanged, DefaultsDimAllButTheWindControls) {
+  BoundEffect node;
+  node.effect->controls_changed();
+  const std::set<std::string> got = dimmed(node);
+  EXPECT_EQ(got.count("Wind Speed"), 0u);
+  EXPECT_EQ(got.count("Wind Source_X"), 0u);
+  EXPECT_EQ(got.count("Gravity"), 1u);
+  EXPECT_EQ(got.count("Brightness"), 1u);
+  // Whatever the widgets showed before, the pass brings them in line.
+  node.find_control("Wind Speed")->dim();
+  node.find_control("Gravity")->undim();
+  node.effect->controls_changed();
+  EXPECT_EQ(dimmed(node), got);
+}
+
+TEST(DimmingRules, EachRuleTouchesOnlyItsOwnDependents) {
+  for (const RuleCase& c : rule_cases()) {
+    BoundEffect node;
+    for (const RuleCase& other : rule_cases()) set_switch(node, other.checkbox, false);
+    ControlKv* changed = nullptr;
+    (node.effect.get()->*c.rule)(changed, 0.0);
+    EXPECT_EQ(dimmed(node), std::set<std::string>(c.dims.begin(), c.dims.end())) << c.name;
+
+    set_switch(node, c.checkbox, true);
+    (node.effect.get()->*c.rule)(changed, 0.0);
+    EXPECT_TRUE(dimmed(node).empty()) << c.name;
+  }
+}
+
+TEST(DimmingRules, ControlsRecordTheDimmedState) {
+  BoundEffect node;
+  Brumel& b = *node.effect;
+  set_switch(node, "Use Wind", false);
+  b.on_use_wind(&b.use_wind, -1.0);
+  EXPECT_TRUE(b.wind_source.dimmed);
+  EXPECT_TRUE(b.wind_speed.dimmed);
+  EXPECT_FALSE(b.use_wind.value);
+}
+
+TEST(SyncMode, TheChangedPageSetsAllFour) {
+  BoundEffect node;
+  Brumel& b = *node.effect;
+  const std::vector<ListControlKv*> modes = {&b.mode, &b.mode_2, &b.mode_3, &b.mode_4};
+  const std::vector<int> entries = {5, 9, 13, 17};
+  for (std::size_t page = 0; page < 4; ++page) {
+    for (int entry : entries) *node.option(entry) = 1L;  // Wireframe everywhere
+    *node.option(entries[page]) = 0L;                    // Render on this page
+    b.sync_mode(modes[page], -1.0);
+    for (std::size_t i = 0; i < 4; ++i) {
+      EXPECT_EQ(node.option(entries[i])->value, 0) << "page " << page + 1 << " -> " << i + 1;
+      EXPECT_EQ(modes[i]->value, 1) << "page " << page + 1 << " -> " << i + 1;
+    }
+  }
+  // A control that is no Mode list gives Wireframe.
+  b.sync_mode(&b.quantity, -1.0);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(node.option(entries[i])->value, 1);
+    EXPECT_EQ(modes[i]->value, 2);
+  }
+}
+
+TEST(SyncMode, ControlsChangedFollowsTheFirstPage) {
+  BoundEffect node;
+  *node.option(5) = 0L;
+  *node.option(13) = 1L;
+  node.effect->controls_changed();
+  for (int entry : {5, 9, 13, 17}) EXPECT_EQ(node.option(entry)->value, 0) << entry;
+  EXPECT_EQ(node.effect->mode_3.value, 1);
+}
+
+TEST(Buttons, SetOnlyTheirRequests) {
+  struct Case {
+    Rule press;
+    int restart;
+    int preroll;
+  };
+  for (const Case& c : {Case{&Brumel::on_restart, 1, 0}, Case{&Brumel::on_preroll, 0, 1},
+                        Case{&Brumel::on_restart_preroll, 1, 1}}) {
+    BoundEffect node;
+    Brumel& b = *node.effect;
+    const std::int32_t cursor = b.random_cursor = 7;
+    (b.*c.press)(&b.restart, 0.0);
+    EXPECT_EQ(b.restart_requested, c.restart);
+    EXPECT_EQ(b.preroll_requested, c.preroll);
+    EXPECT_EQ(b.random_cursor, cursor) << "nothing else reacts before the next render";
+    EXPECT_EQ(b.system->live_count, 0);
+  }
+}
+
+}  // namespace

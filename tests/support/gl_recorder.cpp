@@ -1,0 +1,119 @@
+#include "tests/support/gl_recorder.h"
+
+#include <GL/gl.h>
+
+#include "assim/services.h"
+
+namespace gl_recorder {
+namespace {
+
+std::vector<Call>& stream() {
+  static std::vector<Call> calls;
+  return calls;
+}
+
+void record(Call call) { stream().push_back(call); }
+
+void record_antialiasing(int on) { record({Kind::Antialiasing, {}, 0, on}); }
+
+// Installed before main so that drawing in any test is recorded from the start.
+const bool installed = (set_gl_antialiasing_handler(record_antialiasing), true);
+
+template <class Group>
+std::vector<Group> groups(unsigned mode, void (*add)(Group&, Point)) {
+  std::vector<Group> out;
+  Colour colour{0, 0, 0, 0};
+  bool inside = false;
+  for (const Call& c : stream()) {
+    switch (c.kind) {
+      case Kind::Colour:
+        colour = {c.v[0], c.v[1], c.v[2], c.v[3]};
+        break;
+      case Kind::Begin:
+        inside = c.mode == mode;
+        if (inside) out.push_back(Group{{}, colour});
+        break;
+      case Kind::Vertex:
+        if (inside) add(out.back(), {c.v[0], c.v[1]});
+        break;
+      case Kind::End:
+        inside = false;
+        break;
+      case Kind::Antialiasing:
+        break;
+    }
+  }
+  return out;
+}
+
+struct Pairs {
+  std::vector<Point> points;
+  Colour colour;
+};
+
+}  // namespace
+
+void clear() {
+  (void)installed;
+  stream().clear();
+  set_gl_antialiasing_handler(record_antialiasing);
+}
+
+const std::vector<Call>& calls() { return stream(); }
+
+std::vector<Segment> segments() {
+  std::vector<Segment> out;
+  for (const Pairs& g : groups<Pairs>(GL_LINES, [](Pairs&p, Point v) { p.points.push_back(v); })) {
+    for (std::size_t i = 0; i + 1 < g.points.size(); i += 2) {
+      out.push_back({g.points[i], g.points[i + 1], g.colour});
+    }
+  }
+  return out;
+}
+
+std::vector<Loop> loops() {
+  return groups<Loop>(GL_LINE_LOOP, [](Loop& l, Point v) { l.points.push_back(v); });
+}
+
+std::string malformed() {
+  const std::vector<Call>& s = stream();
+  std::size_t i = 0;
+  auto at = [&](std::size_t k) { return "call " + std::to_string(k) + ": "; };
+  while (i < s.size()) {
+    if (s[i].kind == Kind::Colour) {
+      ++i;
+      continue;
+    }
+    if (s[i].kind != Kind::Antialiasing || s[i].on != 1)
+      return at(i) + "expected gl_antialiasing(1)";
+    if (++i >= s.size() || s[i].kind != Kind::Begin) return at(i) + "expected glBegin";
+    const unsigned mode = s[i].mode;
+    std::size_t vertices = 0;
+    while (++i < s.size() && s[i].kind == Kind::Vertex) ++vertices;
+    if (i >= s.size() || s[i].kind != Kind::End) return at(i) + "expected glVertex2f or glEnd";
+    if (mode == GL_LINES && vertices % 2 != 0) return at(i) + "odd vertex count in GL_LINES";
+    if (++i >= s.size() || s[i].kind != Kind::Antialiasing || s[i].on != 0) {
+      return at(i) + "expected gl_antialiasing(0)";
+    }
+    ++i;
+  }
+  return {};
+}
+
+}  // namespace gl_recorder
+
+extern "C" {
+
+void glColor4f(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha) {
+  gl_recorder::record({gl_recorder::Kind::Colour, {red, green, blue, alpha}, 0, 0});
+}
+
+void glBegin(GLenum mode) { gl_recorder::record({gl_recorder::Kind::Begin, {}, mode, 0}); }
+
+void glVertex2f(GLfloat x, GLfloat y) {
+  gl_recorder::record({gl_recorder::Kind::Vertex, {x, y, 0, 0}, 0, 0});
+}
+
+void glEnd(void) { gl_recorder::record({gl_recorder::Kind::End, {}, 0, 0}); }
+
+}  // extern "C"
