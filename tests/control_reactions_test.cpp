@@ -167,3 +167,75 @@ TEST(Buttons, SetOnlyTheirRequests) {
 }
 
 }  // namespace
+
+namespace {
+
+// Puts every crosshair at its own spot of a 1000x1000 view and the lines and the
+// circle's grips far away, so a press hits exactly one handle.
+void spread_handles(Brumel& effect) {
+  effect.view_width = 1000;
+  effect.view_height = 1000;
+  CrosshairOverlayKv* crosshairs[] = {&effect.birth_handle,        &effect.wind_source_handle,
+                                      &effect.wind_target_handle,  &effect.light_source_handle,
+                                      &effect.light_target_handle, &effect.vanish_handle};
+  float x = 100.0f;
+  for (CrosshairOverlayKv* c : crosshairs) {
+    c->screen_x = x;
+    c->screen_y = 500.0f;
+    x += 100.0f;
+  }
+  for (LineOverlayKv* line : {&effect.wind_line, &effect.light_line}) {
+    line->mid_x = -5000.0f;
+    line->mid_y = -5000.0f;
+  }
+  for (int g = 0; g < 3; ++g) {
+    effect.birth_radius_handle.grip_x[g] = -5000.0f;
+    effect.birth_radius_handle.grip_y[g] = -5000.0f;
+  }
+}
+
+// Presses and releases at a crosshair's spot; true when the press took it.
+bool press_takes(Brumel& effect, const CrosshairOverlayKv& handle) {
+  effect.handle_hit = 0;
+  effect.pointer(1, handle.screen_x, handle.screen_y);
+  const bool taken = handle.grabbed != 0 && effect.handle_hit == 1;
+  effect.pointer(3, handle.screen_x, handle.screen_y);
+  return taken;
+}
+
+}  // namespace
+
+TEST(PointerRouting, VanishingPointAndWindHandlesListenOnlyWhileOnShow) {
+  BoundEffect node;
+  Brumel& effect = *node.effect;
+  spread_handles(effect);
+  effect.perspective.value = false;
+  effect.use_wind.value = false;
+  effect.use_light.value = false;
+
+  EXPECT_FALSE(press_takes(effect, effect.vanish_handle));
+  EXPECT_FALSE(press_takes(effect, effect.wind_source_handle));
+  EXPECT_FALSE(press_takes(effect, effect.wind_target_handle));
+  // The birth and light handles take the pointer whatever the switches say.
+  EXPECT_TRUE(press_takes(effect, effect.birth_handle));
+  EXPECT_TRUE(press_takes(effect, effect.light_source_handle));
+  EXPECT_TRUE(press_takes(effect, effect.light_target_handle));
+
+  effect.perspective.value = true;
+  effect.use_wind.value = true;
+  EXPECT_TRUE(press_takes(effect, effect.vanish_handle));
+  EXPECT_TRUE(press_takes(effect, effect.wind_source_handle));
+  EXPECT_TRUE(press_takes(effect, effect.wind_target_handle));
+}
+
+TEST(PointerRouting, EveryHandleUnderThePointerTakesThePress) {
+  BoundEffect node;
+  Brumel& effect = *node.effect;
+  spread_handles(effect);
+  // Two handles on the same spot are grabbed together: there is no first-hit rule.
+  effect.light_target_handle.screen_x = effect.birth_handle.screen_x;
+  effect.pointer(1, effect.birth_handle.screen_x, effect.birth_handle.screen_y);
+  EXPECT_EQ(effect.birth_handle.grabbed, 1);
+  EXPECT_EQ(effect.light_target_handle.grabbed, 1);
+  EXPECT_EQ(effect.light_source_handle.grabbed, 0);
+}
