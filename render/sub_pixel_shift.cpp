@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
 
@@ -45,27 +46,50 @@ struct Shift {
   std::int64_t offset;
 };
 
-Shift shift_of(std::int32_t whole, float fraction) {
-  const double f = fraction;
+// Beyond this every read falls outside any raster, whatever the fraction.
+constexpr float kFar = 131072.0f;
+
+// The parameters of a shift by d: its whole part and the fraction left over.
+Shift shift_of(float d) {
+  d = std::clamp(d, -kFar, kFar);
+  const auto whole = static_cast<std::int32_t>(d);
+  const double f = d - static_cast<float>(whole);
   return {f >= 0.0 ? 1.0 - f : -f, static_cast<std::int64_t>(std::floor(-f - 1.0 - whole))};
+}
+
+// One row of the horizontal pass: `n_out` pixels of `ch` samples from a row of `n_in`.
+template <class S>
+void shift_line(const S* in, std::int64_t n_in, S* out, std::int64_t n_out, std::int64_t ch,
+                Shift sh) {
+  for (std::int64_t k = 0; k < n_out; ++k) {
+    const std::int64_t s = sh.offset + 1 + k;
+    for (std::int64_t c = 0; c < ch; ++c) {
+      const double l = (s - 1 >= 0 && s - 1 < n_in) ? static_cast<double>(in[(s - 1) * ch + c]) : 0.0;
+      const double r = (s >= 0 && s < n_in) ? static_cast<double>(in[s * ch + c]) : 0.0;
+      out[k * ch + c] = store<S>(l + sh.weight * (r - l));
+    }
+  }
+}
+
+// One row of the vertical pass: samples begin..end-1 between two rows (null reads 0).
+template <class S>
+void blend_line(const S* row_l, const S* row_r, S* out, std::int64_t begin, std::int64_t end,
+                double weight) {
+  for (std::int64_t i = begin; i < end; ++i) {
+    const double l = row_l ? static_cast<double>(row_l[i]) : 0.0;
+    const double r = row_r ? static_cast<double>(row_r[i]) : 0.0;
+    out[i] = store<S>(l + weight * (r - l));
+  }
 }
 
 // Horizontal pass over source rows first..last into the same rows of target.
 template <class S>
 void shift_rows(const Raster& from, Raster& to, Shift sh, std::int32_t first, std::int32_t last) {
   const std::int64_t ch = from.channels;
-  const std::int64_t ws = from.width;
   for (std::int32_t y = first; y <= last; ++y) {
-    const S* in = static_cast<const S*>(from.data) + y * ws * ch;
-    S* out = static_cast<S*>(to.data) + y * static_cast<std::int64_t>(to.width) * ch;
-    for (std::int64_t k = 0; k < to.width; ++k) {
-      const std::int64_t s = sh.offset + 1 + k;
-      for (std::int64_t c = 0; c < ch; ++c) {
-        const double l = (s - 1 >= 0 && s - 1 < ws) ? static_cast<double>(in[(s - 1) * ch + c]) : 0.0;
-        const double r = (s >= 0 && s < ws) ? static_cast<double>(in[s * ch + c]) : 0.0;
-        out[k * ch + c] = store<S>(l + sh.weight * (r - l));
-      }
-    }
+    shift_line<S>(static_cast<const S*>(from.data) + static_cast<std::int64_t>(y) * from.width * ch, from.width,
+                  static_cast<S*>(to.data) + y * static_cast<std::int64_t>(to.width) * ch,
+                  to.width, ch, sh);
   }
 }
 
@@ -83,35 +107,51 @@ void shift_columns(const Raster& from, Raster& to, Shift sh, std::int32_t first,
     const std::int64_t s = sh.offset + 1 + k;
     const S* row_l = (s - 1 >= 0 && s - 1 < hs) ? in + (s - 1) * stride_in : nullptr;
     const S* row_r = (s >= 0 && s < hs) ? in + s * stride_in : nullptr;
-    S* out = static_cast<S*>(to.data) + k * stride_out;
-    for (std::int64_t i = first * ch; i < (last + 1) * ch; ++i) {
-      const double l = row_l ? static_cast<double>(row_l[i]) : 0.0;
-      const double r = row_r ? static_cast<double>(row_r[i]) : 0.0;
-      out[i] = store<S>(l + sh.weight * (r - l));
-    }
+    blend_line<S>(row_l, row_r, static_cast<S*>(to.data) + k * stride_out, first * ch,
+                  (last + 1) * ch, sh.weight);
   }
 }
 
 template <class S>
 void shift_passes(const Raster& source, Raster& middle, Raster& target, float dx, float dy) {
-  // Beyond this every read falls outside any raster, whatever the fraction.
-  constexpr float kFar = 131072.0f;
-  dx = std::clamp(dx, -kFar, kFar);
-  dy = std::clamp(dy, -kFar, kFar);
-  const auto ix = static_cast<std::int32_t>(dx);
-  const auto iy = static_cast<std::int32_t>(dy);
-  const float fx = dx - static_cast<float>(ix);
-  const float fy = dy - static_cast<float>(iy);
-
   if (raster_same_geometry(&source, &middle) && dx == 0.0f)
     raster_copy(&source, &middle);
   else
-    shift_rows<S>(source, middle, shift_of(ix, fx), 0, source.height - 1);
+    shift_rows<S>(source, middle, shift_of(dx), 0, source.height - 1);
 
   if (raster_same_geometry(&middle, &target) && dy == 0.0f)
     raster_copy(&middle, &target);
   else
-    shift_columns<S>(middle, target, shift_of(iy, fy), 0, target.width - 1);
+    shift_columns<S>(middle, target, shift_of(dy), 0, target.width - 1);
+}
+
+// Rows first..last of a w x h plane shifted by (fx, fy) into a (w + 2) x (h + 2) one, as
+// the two passes over the whole plane give them: the horizontal pass runs over just the
+// source rows the vertical pass reads for those rows. `to` holds row `first` at its
+// start. False when the intermediate rows cannot be allocated.
+template <class S>
+bool shift_plane_rows(const S* from, S* to, std::int32_t w, std::int32_t h, float fx, float fy,
+                      std::int32_t first, std::int32_t last) {
+  const Shift shx = shift_of(fx);
+  const Shift shy = shift_of(fy);
+  const std::int64_t wide = static_cast<std::int64_t>(w) + 2;
+  // Target row k reads intermediate rows k + offset and k + offset + 1.
+  const std::int64_t m0 = std::max<std::int64_t>(0, shy.offset + first);
+  const std::int64_t m1 = std::min<std::int64_t>(h - 1, shy.offset + 1 + last);
+  std::unique_ptr<S[]> middle;
+  if (m0 <= m1) {
+    middle.reset(new (std::nothrow) S[static_cast<std::size_t>((m1 - m0 + 1) * wide)]);
+    if (!middle) return false;
+    for (std::int64_t y = m0; y <= m1; ++y)
+      shift_line<S>(from + y * w, w, middle.get() + (y - m0) * wide, wide, 1, shx);
+  }
+  for (std::int64_t k = first; k <= last; ++k) {
+    const std::int64_t s = shy.offset + 1 + k;
+    const S* row_l = (s - 1 >= m0 && s - 1 <= m1) ? middle.get() + (s - 1 - m0) * wide : nullptr;
+    const S* row_r = (s >= m0 && s <= m1) ? middle.get() + (s - m0) * wide : nullptr;
+    blend_line<S>(row_l, row_r, to + (k - first) * wide, 0, wide, shy.weight);
+  }
+  return true;
 }
 
 // A one-channel descriptor over someone else's plane, or null.
@@ -227,5 +267,38 @@ PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy) {
   const std::size_t n = static_cast<std::size_t>(w + 2) * static_cast<std::size_t>(h + 2);
   for (std::size_t i = 0; i < n; ++i) out->density[i] = std::clamp(out->density[i], 0, 256);
   shift_plane(stamp->shade, out->shade, w, h, kSampleF32, fx, fy);
+  return out;
+}
+
+PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
+                            std::int32_t last_row) {
+  constexpr std::int32_t kWidest = INT32_MAX - 2;
+  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidest ||
+      stamp->height > kWidest)
+    return nullptr;
+  const std::int32_t w = stamp->width;
+  const std::int32_t h = stamp->height;
+  if (first_row < 0 || first_row > last_row || last_row > h + 1) return nullptr;
+  fx = std::clamp(fx, -0.999f, 0.999f);
+  fy = std::clamp(fy, -0.999f, 0.999f);
+  const std::int32_t rows = last_row - first_row + 1;
+  PuffStamp* out = stamp_create(w + 2, rows, false);
+  if (!out) return nullptr;
+  const std::size_t n = static_cast<std::size_t>(w + 2) * static_cast<std::size_t>(rows);
+  // The whole shift leaves both planes zero for these, as its rasters refuse them.
+  if (w + 2 > kMaxExtent || h + 2 > kMaxExtent || !std::isfinite(fx) || !std::isfinite(fy)) {
+    std::fill(out->density, out->density + n, 0);
+    std::fill(out->shade, out->shade + n, 0.0f);
+    return out;
+  }
+  // Densities are non-negative as built, so their bits are the same read as unsigned.
+  if (!shift_plane_rows(reinterpret_cast<const std::uint32_t*>(stamp->density),
+                        reinterpret_cast<std::uint32_t*>(out->density), w, h, fx, fy, first_row,
+                        last_row) ||
+      !shift_plane_rows(stamp->shade, out->shade, w, h, fx, fy, first_row, last_row)) {
+    stamp_free(out);
+    return nullptr;
+  }
+  for (std::size_t i = 0; i < n; ++i) out->density[i] = std::clamp(out->density[i], 0, 256);
   return out;
 }

@@ -57,3 +57,9 @@ bool raster_shift(const Raster* source, Raster* target, float dx, float dy);
 // are clamped to 0..256. A plane whose shift fails (a NaN fraction, a stamp wider or
 // higher than 65533) stays zero. Null when `stamp` is null or an allocation fails.
 PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy);
+// Rows first_row..last_row of what shift_stamp(stamp, fx, fy) returns, bit for bit, as
+// a stamp of that width and last_row - first_row + 1 rows (its row 0 is first_row); only
+// the source rows those rows read are shifted. Null when `stamp` is null, the range is
+// empty or reaches outside rows 0..height + 1 of the shifted stamp, or memory runs out.
+PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
+                            std::int32_t last_row);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "assim/smp.h"
@@ -239,6 +240,61 @@ TEST(ShiftStamp, NanFractionLeavesEmptyPlanes) {
   StampPtr s(shift_stamp(stamp.get(), std::nanf(""), 0.0f));
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(density_of(*s), Ints(9, 0));
+}
+
+// A w x h stamp of varied densities (0..257, so the clamp to 256 matters) and shades
+// (with negatives, above 1 and tiny values, which the float pass keeps as they are).
+StampPtr patterned_stamp(std::int32_t w, std::int32_t h) {
+  StampPtr s(stamp_create(w, h, false));
+  for (std::int32_t k = 0; k < w * h; ++k) {
+    s->density[k] = (k * 97 + 13) % 258;
+    s->shade[k] = static_cast<float>((k * 53) % 101) / 37.0f - 0.4f + 1e-7f * static_cast<float>(k);
+  }
+  return s;
+}
+
+// Every row range of a stamp shifted by any fraction holds exactly the same bits as
+// those rows of the whole shift: both planes, every range from one row to all of them.
+TEST(ShiftStampRows, EveryRangeMatchesTheWholeShift) {
+  const float fractions[] = {0.0f, -0.0f, 0.3f, -0.3f, 0.5f, -0.5f, 0.999f, -0.999f,
+                             0.9999f, -1.5f, 1e-30f, -1e-30f, 0.61803f, -0.70711f};
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{5, 5}, std::pair{9, 4}, std::pair{3, 11}}) {
+    StampPtr stamp = patterned_stamp(w, h);
+    for (float fx : fractions) {
+      for (float fy : fractions) {
+        StampPtr whole(shift_stamp(stamp.get(), fx, fy));
+        ASSERT_TRUE(whole);
+        const std::int32_t wide = w + 2;
+        for (std::int32_t first = 0; first < h + 2; ++first) {
+          for (std::int32_t last = first; last < h + 2; ++last) {
+            StampPtr rows(shift_stamp_rows(stamp.get(), fx, fy, first, last));
+            ASSERT_TRUE(rows);
+            ASSERT_EQ(rows->width, wide);
+            ASSERT_EQ(rows->height, last - first + 1);
+            const std::size_t n = static_cast<std::size_t>(wide) * rows->height;
+            const std::size_t at = static_cast<std::size_t>(first) * wide;
+            ASSERT_EQ(std::memcmp(rows->density, whole->density + at, n * sizeof(std::int32_t)), 0)
+                << w << "x" << h << " by " << fx << "," << fy << " rows " << first << ".." << last;
+            ASSERT_EQ(std::memcmp(rows->shade, whole->shade + at, n * sizeof(float)), 0)
+                << w << "x" << h << " by " << fx << "," << fy << " rows " << first << ".." << last;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(ShiftStampRows, EmptyOrOutsideRangesAndNanFractions) {
+  StampPtr stamp = patterned_stamp(4, 4);
+  EXPECT_EQ(shift_stamp_rows(stamp.get(), 0.2f, 0.2f, 3, 2), nullptr);
+  EXPECT_EQ(shift_stamp_rows(stamp.get(), 0.2f, 0.2f, -1, 2), nullptr);
+  EXPECT_EQ(shift_stamp_rows(stamp.get(), 0.2f, 0.2f, 4, 6), nullptr);
+  EXPECT_EQ(shift_stamp_rows(nullptr, 0.2f, 0.2f, 0, 1), nullptr);
+  // A NaN fraction leaves both planes empty, as the whole shift does.
+  StampPtr rows(shift_stamp_rows(stamp.get(), 0.2f, std::nanf(""), 1, 4));
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(density_of(*rows), Ints(24, 0));
+  EXPECT_EQ(std::vector<float>(rows->shade, rows->shade + 24), std::vector<float>(24, 0.0f));
 }
 
 // Shifts the same stamp on every processor at once, as the renderer's bands do.
