@@ -47,6 +47,116 @@ bool rejected(std::int32_t ix, std::int32_t iy, std::int32_t half, std::int32_t 
   return ix + half < 0 || ix - half >= width || iy + half < first || iy - half > last;
 }
 
+// Blends one sample of coverage a (0..32768) and shade sh_v into an output pixel.
+void blend(std::uint16_t* px, std::int32_t a, float sh_v, const double lit[3],
+           const double shadow[3]) {
+  const std::int32_t keep = 32768 - a;
+  const double sd = sh_v;
+  for (int c = 0; c < 3; ++c) {
+    const auto cc = static_cast<std::int32_t>(lit[c] * sd + shadow[c] * (1.0 - sd));
+    px[c] = static_cast<std::uint16_t>(clamp_sample((cc * a + px[c] * keep) >> 15));
+  }
+  px[3] = static_cast<std::uint16_t>(clamp_sample((px[3] * keep + a * 32767) >> 15));
+}
+
+// Blends the rows of a shifted stamp `full` rows high that fall in output rows
+// first..last; `stamp` holds its rows row0 .. row0 + stamp.height - 1 (all of them for
+// the textured lookup, which may read any row).
+void splat(Brumel& b, std::int32_t ix, std::int32_t iy, std::int32_t opacity,
+           const PuffStamp& stamp, std::int32_t row0, std::int32_t full, std::int32_t first,
+           std::int32_t last, const Particle* p) {
+  const CloudSystem* s = b.system;
+  ImageBuffer* out = b.output_image.image;
+  if (!out) return;
+  const std::int32_t sw = stamp.width;
+  const std::int32_t sh = full;
+  const std::int32_t half = sw / 2;
+  const std::int32_t frame_w = s->frame_width;
+  if (rejected(ix, iy, half, frame_w, first, last)) return;
+
+  // Rows and columns that lie in the band and the frame; the image bounds guard memory
+  // should the frame size and the buffer ever disagree.
+  const std::int32_t x0 = ix - half;
+  const std::int32_t y0 = iy - half;
+  const std::int32_t right = std::min(frame_w, out->width);
+  const std::int32_t top = std::max(first, 0);
+  const std::int32_t bottom = std::min(last, out->height - 1);
+  Span span{std::max(0, top - y0), std::min(sh, bottom - y0 + 1), std::max(0, -x0),
+            std::min(sw, right - x0)};
+  if (span.j0 >= span.j1 || span.i0 >= span.i1) return;
+  // Rows outside the ones held (a caller's error) are left alone.
+  span.j0 = std::max(span.j0, row0);
+  span.j1 = std::min(span.j1, row0 + stamp.height);
+  if (span.j0 >= span.j1) return;
+
+  // A' = A x density, truncated. Density lies in 0..1 over the control's range; the clamp
+  // keeps every product of the blend within 32 bits for any value set by hand.
+  const float scaled = static_cast<float>(opacity) * s->density;
+  const std::int32_t a_row =
+      scaled >= 32767.0f ? kImageMax : (scaled > 0.0f ? static_cast<std::int32_t>(scaled) : 0);
+
+  // The colours are image values by derivation; held to 0..32767 so that one set by hand
+  // cannot overflow the blend.
+  const double lit[3] = {std::trunc(colour_of(s->lit_colour_0)),
+                         std::trunc(colour_of(s->lit_colour_1)),
+                         std::trunc(colour_of(s->lit_colour_2))};
+  const double shadow[3] = {colour_of(s->cloud_colour_0), colour_of(s->cloud_colour_1),
+                            colour_of(s->cloud_colour_2)};
+
+  const bool textured = s->use_textured && s->texture_mag > 0.0f;
+  const double mag = s->texture_mag;
+  const float fw = static_cast<float>(sw);
+  const float fh = static_cast<float>(sh);
+  const float ux = p->x * 10.0f;
+  const float vy = p->y * 10.0f;
+  const auto t = static_cast<float>(static_cast<double>(s->current_frame) * b.seethe.value * 0.01 +
+                                    static_cast<double>(p->phase));
+
+  if (!textured) {
+    for (std::int32_t j = span.j0; j < span.j1; ++j) {
+      std::uint16_t* row = out->rows[y0 + j];
+      const std::int32_t* dens_row = stamp.density + static_cast<std::size_t>(j - row0) * sw;
+      const float* shade_row = stamp.shade + static_cast<std::size_t>(j - row0) * sw;
+      for (std::int32_t i = span.i0; i < span.i1; ++i) {
+        const std::int32_t a = (dens_row[i] * a_row) >> 8;
+        std::uint16_t* px = row + static_cast<std::size_t>(x0 + i) * 4;
+        if (a == 0) {
+          // keep = 32768 gives (px * 32768) >> 15, the sample itself, whatever the colour.
+          for (int c = 0; c < 4; ++c) px[c] = static_cast<std::uint16_t>(clamp_sample(px[c]));
+          continue;
+        }
+        blend(px, a, shade_row[i], lit, shadow);
+      }
+    }
+    return;
+  }
+  if (row0 != 0 || stamp.height != full) return;  // the lookup needs every row
+
+  for (std::int32_t j = span.j0; j < span.j1; ++j) {
+    std::uint16_t* row = out->rows[y0 + j];
+    const std::int32_t* dens_row = stamp.density + static_cast<std::size_t>(j) * sw;
+    const float v = static_cast<float>(j) / fh * s->texture_y + vy;
+    for (std::int32_t i = span.i0; i < span.i1; ++i) {
+      // The lookup is displaced by two gradient noises animated by Seethe; outside the
+      // stamp it finds nothing.
+      std::int32_t d = 0;
+      float sh_v = 0.5f;
+      const float u = static_cast<float>(i) / fw * s->texture_x + ux;
+      const double g1 = b.gradient_noise(u, v, t);
+      const double g2 = b.gradient_noise(static_cast<float>(u + 3.14), static_cast<float>(v + 2.71),
+                                         static_cast<float>(t + 4.35));
+      const double sx = std::trunc(i + g1 * mag * sw);
+      const double sy = std::trunc(j + g2 * mag * sh);
+      if (sx >= 0.0 && sx < sw && sy >= 0.0 && sy < sh) {
+        const std::size_t at = static_cast<std::size_t>(sy) * sw + static_cast<std::size_t>(sx);
+        d = (dens_row[i] * stamp.density[at]) >> 8;
+        sh_v = stamp.shade[at];
+      }
+      blend(row + static_cast<std::size_t>(x0 + i) * 4, (d * a_row) >> 8, sh_v, lit, shadow);
+    }
+  }
+}
+
 }  // namespace
 
 void Brumel::render_band(std::int32_t first, std::int32_t last) {
@@ -107,97 +217,33 @@ void Brumel::draw_puff(const Particle* p, std::int32_t first, std::int32_t last)
   // The shifted stamp is two pixels wider than its base; testing its extent before
   // shifting spares the copy for the bands and particles it would miss anyway.
   if (rejected(ix, iy, (base->width + 2) / 2, s->frame_width, first, last)) return;
+  const float fx = xp - static_cast<float>(ix);
+  const float fy = yp - static_cast<float>(iy);
 
-  PuffStamp* shifted = shift_stamp(base, xp - static_cast<float>(ix), yp - static_cast<float>(iy));
-  if (!shifted) return;  // no memory for the copy: this band skips the particle
-  splat_stamp(ix, iy, opacity, shifted, first, last, p);
-  stamp_free(shifted);
+  // The textured lookup may read any row of the stamp, so it needs the whole shift; the
+  // plain blend reads only the rows that fall in this band, and only those are shifted.
+  if (s->use_textured && s->texture_mag > 0.0f) {
+    PuffStamp* shifted = shift_stamp(base, fx, fy);
+    if (!shifted) return;  // no memory for the copy: this band skips the particle
+    splat_stamp(ix, iy, opacity, shifted, first, last, p);
+    stamp_free(shifted);
+    return;
+  }
+  const ImageBuffer* out = output_image.image;
+  if (!out) return;
+  const std::int32_t full = base->height + 2;
+  const std::int32_t y0 = iy - (base->width + 2) / 2;
+  const std::int32_t j0 = std::max(0, std::max(first, 0) - y0);
+  const std::int32_t j1 = std::min(full, std::min(last, out->height - 1) - y0 + 1);
+  if (j0 >= j1) return;
+  PuffStamp* rows = shift_stamp_rows(base, fx, fy, j0, j1 - 1);
+  if (!rows) return;  // as above
+  splat(*this, ix, iy, opacity, *rows, j0, full, first, last, p);
+  stamp_free(rows);
 }
 
 void Brumel::splat_stamp(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
                          const PuffStamp* stamp, std::int32_t first, std::int32_t last,
                          const Particle* p) {
-  const CloudSystem* s = system;
-  ImageBuffer* out = output_image.image;
-  if (!out || !stamp) return;
-  const std::int32_t sw = stamp->width;
-  const std::int32_t sh = stamp->height;
-  const std::int32_t half = sw / 2;
-  const std::int32_t frame_w = s->frame_width;
-  if (rejected(ix, iy, half, frame_w, first, last)) return;
-
-  // Rows and columns that lie in the band and the frame; the image bounds guard memory
-  // should the frame size and the buffer ever disagree.
-  const std::int32_t x0 = ix - half;
-  const std::int32_t y0 = iy - half;
-  const std::int32_t right = std::min(frame_w, out->width);
-  const std::int32_t top = std::max(first, 0);
-  const std::int32_t bottom = std::min(last, out->height - 1);
-  Span span{std::max(0, top - y0), std::min(sh, bottom - y0 + 1), std::max(0, -x0),
-            std::min(sw, right - x0)};
-  if (span.j0 >= span.j1 || span.i0 >= span.i1) return;
-
-  // A' = A x density, truncated. Density lies in 0..1 over the control's range; the clamp
-  // keeps every product of the blend within 32 bits for any value set by hand.
-  const float scaled = static_cast<float>(opacity) * s->density;
-  const std::int32_t a_row =
-      scaled >= 32767.0f ? kImageMax : (scaled > 0.0f ? static_cast<std::int32_t>(scaled) : 0);
-
-  // The colours are image values by derivation; held to 0..32767 so that one set by hand
-  // cannot overflow the blend.
-  const double lit[3] = {std::trunc(colour_of(s->lit_colour_0)),
-                         std::trunc(colour_of(s->lit_colour_1)),
-                         std::trunc(colour_of(s->lit_colour_2))};
-  const double shadow[3] = {colour_of(s->cloud_colour_0), colour_of(s->cloud_colour_1),
-                            colour_of(s->cloud_colour_2)};
-
-  const bool textured = s->use_textured && s->texture_mag > 0.0f;
-  const double mag = s->texture_mag;
-  const float fw = static_cast<float>(sw);
-  const float fh = static_cast<float>(sh);
-  const float ux = p->x * 10.0f;
-  const float vy = p->y * 10.0f;
-  const auto t = static_cast<float>(static_cast<double>(s->current_frame) * seethe.value * 0.01 +
-                                    static_cast<double>(p->phase));
-
-  for (std::int32_t j = span.j0; j < span.j1; ++j) {
-    std::uint16_t* row = out->rows[y0 + j];
-    const std::int32_t* dens_row = stamp->density + static_cast<std::size_t>(j) * sw;
-    const float* shade_row = stamp->shade + static_cast<std::size_t>(j) * sw;
-    const float v = static_cast<float>(j) / fh * s->texture_y + vy;
-    for (std::int32_t i = span.i0; i < span.i1; ++i) {
-      std::int32_t d;
-      float sh_v;
-      if (!textured) {
-        d = dens_row[i];
-        sh_v = shade_row[i];
-      } else {
-        // The lookup is displaced by two gradient noises animated by Seethe; outside
-        // the stamp it finds nothing.
-        const float u = static_cast<float>(i) / fw * s->texture_x + ux;
-        const double g1 = gradient_noise(u, v, t);
-        const double g2 = gradient_noise(static_cast<float>(u + 3.14), static_cast<float>(v + 2.71),
-                                         static_cast<float>(t + 4.35));
-        const double sx = std::trunc(i + g1 * mag * sw);
-        const double sy = std::trunc(j + g2 * mag * sh);
-        if (sx >= 0.0 && sx < sw && sy >= 0.0 && sy < sh) {
-          const std::size_t at = static_cast<std::size_t>(sy) * sw + static_cast<std::size_t>(sx);
-          d = (dens_row[i] * stamp->density[at]) >> 8;
-          sh_v = stamp->shade[at];
-        } else {
-          d = 0;
-          sh_v = 0.5f;
-        }
-      }
-      const std::int32_t a = (d * a_row) >> 8;
-      const std::int32_t keep = 32768 - a;
-      const double sd = sh_v;
-      std::uint16_t* px = row + static_cast<std::size_t>(x0 + i) * 4;
-      for (int c = 0; c < 3; ++c) {
-        const auto cc = static_cast<std::int32_t>(lit[c] * sd + shadow[c] * (1.0 - sd));
-        px[c] = static_cast<std::uint16_t>(clamp_sample((cc * a + px[c] * keep) >> 15));
-      }
-      px[3] = static_cast<std::uint16_t>(clamp_sample((px[3] * keep + a * 32767) >> 15));
-    }
-  }
+  if (stamp) splat(*this, ix, iy, opacity, *stamp, 0, stamp->height, first, last, p);
 }
