@@ -7,6 +7,7 @@
 #include "app/image_io.h"
 #include "app/image_size.h"
 #include "app/info_command.h"
+#include "app/overlay_command.h"
 #include "app/render_command.h"
 
 namespace {
@@ -150,6 +151,8 @@ int main(int argc, char** argv) {
   add_render(app, render, frames, size);
   InfoOptions info;
   add_info(app, info);
+  OverlayCommandLine overlay;
+  add_overlay_command(app, overlay);
 
   try {
     app.parse(argc, argv);
@@ -168,6 +171,7 @@ int main(int argc, char** argv) {
       return run_render(render);
     }
     if (app.got_subcommand("info")) return run_info(info);
+    if (app.got_subcommand("overlay")) return run_overlay_command(overlay);
   } catch (const std::exception& e) {
     // AppError carries a message a person can act on; anything else is still
     // reported as one line rather than an abort.
