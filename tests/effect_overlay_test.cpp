@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/brumel.h"
+#include "support/bound_effect.h"
 #include "tests/support/gl_recorder.h"
 
 namespace {
@@ -37,43 +37,15 @@ class EffectOverlay : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(e.system, nullptr);
     view(400, 200);
-    // The controls' defaults, with the birth point inside the view.
+    // The controls' defaults in Render mode, with the birth point inside the view.
+    node.fetch_all();
     e.mode.value = 1;
-    e.perspective.value = false;
-    e.camera_distance.value = 100;
-    e.vanishing_point.value_x = e.vanishing_point.value_y = 0.5;
     e.birth.value_x = 0.25;
     e.birth.value_y = 0.5;
-    e.birth_radius.value = 0.3;
-    e.use_wind.value = true;
-    e.wind_speed.value = 12;
-    e.wind_source.value_x = 0;
-    e.wind_source.value_y = 0.75;
-    e.wind_target.value_x = 0.5;
-    e.wind_target.value_y = 0.75;
-    e.use_light.value = false;
-    e.light_source.value_x = 0.5;
-    e.light_source.value_y = 0;
-    e.light_target.value_x = 0.5;
-    e.light_target.value_y = 0.4;
-    // The colours the host adapter gives the handles.
-    for (OverlayControlKv* h : std::initializer_list<OverlayControlKv*>{
-             &e.wind_source_handle, &e.wind_target_handle, &e.wind_line}) {
-      std::copy_n(kBlue, 4, h->colour);
-    }
-    for (OverlayControlKv* h : std::initializer_list<OverlayControlKv*>{
-             &e.light_source_handle, &e.light_target_handle, &e.light_line}) {
-      std::copy_n(kYellow, 4, h->colour);
-    }
-    std::copy_n(kRed, 4, e.vanish_handle.colour);
     e.system->camera_distance = 100;
     e.system->vanish_x = e.system->vanish_y = 0.5f;
     e.system->grow_shrink = 0;
   }
-
-  static constexpr std::int32_t kBlue[4] = {0, 0, 65535, 65535};
-  static constexpr std::int32_t kYellow[4] = {65535, 65535, 0, 65535};
-  static constexpr std::int32_t kRed[4] = {65535, 0, 0, 65535};
 
   void view(int w, int h) {
     e.view_width = w;
@@ -140,7 +112,8 @@ class EffectOverlay : public ::testing::Test {
     return n;
   }
 
-  Brumel e;
+  BoundEffect node;  // the handles bound and coloured as the host adapter does
+  Brumel& e = *node.effect;
 };
 
 TEST_F(EffectOverlay, RenderModeWithoutPerspectiveShowsTheBirthAndWindHandlesOnly) {

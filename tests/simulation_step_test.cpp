@@ -105,23 +105,31 @@ void want_exactly(Sim& sim, float n) {
   sim.s->birth_count_spread = 0;
 }
 
-TEST(Births, BlackMatteGivesUpAfterTenFailuresPerWantedBirth) {
+TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
   Sim sim;
   Frames frames(sim.s->frame_width, sim.s->frame_height);
   frames.attach(sim.b);
   sim.b.use_birth_matte.value = true;
   want_exactly(sim, 20);
-
   const std::int32_t cursor = sim.b.random_cursor;
   CaptureStdout();
   sim.b.simulate_step(sim.s, 0);
-  const std::string printed = GetCapturedStdout();
-  EXPECT_EQ(printed,
+  EXPECT_EQ(GetCapturedStdout(),
             "Tried many times to create a particle\n"
             "Probability of success too low to continue - check matte\n");
   EXPECT_EQ(sim.s->live_count, 0);
   // The birth count (two draws), then 201 failed attempts of five draws each.
   EXPECT_EQ(sim.b.random_cursor - cursor, 2 + 201 * 5);
+
+  // Points outside the frame fail even on a lit matte.
+  std::fill(frames.matte_pixels.begin(), frames.matte_pixels.end(), 32767);
+  sim.b.birth.value_x = 3.0;
+  sim.b.birth_radius.value = 0.1;
+  want_exactly(sim, 1);
+  CaptureStdout();
+  sim.b.simulate_step(sim.s, 0);
+  EXPECT_FALSE(GetCapturedStdout().empty());
+  EXPECT_EQ(sim.s->live_count, 0);
 }
 
 TEST(Births, MatteChannelZeroDecidesWhereParticlesAppear) {
@@ -156,31 +164,7 @@ TEST(Births, MatteChannelZeroDecidesWhereParticlesAppear) {
   for (const Particle* p : sim.live()) EXPECT_LT(p->prev_x * 200.0f, 100.0f);
 }
 
-TEST(Births, PointsOutsideTheFrameFailEvenOnALitMatte) {
-  Sim sim(64, 64);
-  Frames frames(64, 64);
-  std::fill(frames.matte_pixels.begin(), frames.matte_pixels.end(), 32767);
-  frames.attach(sim.b);
-  sim.b.use_birth_matte.value = true;
-  sim.b.birth.value_x = 3.0;
-  sim.b.birth_radius.value = 0.1;
-  want_exactly(sim, 1);
-  CaptureStdout();
-  sim.b.simulate_step(sim.s, 0);
-  EXPECT_FALSE(GetCapturedStdout().empty());
-  EXPECT_EQ(sim.s->live_count, 0);
-}
-
-TEST(Births, NoBirthCountDrawBelowTheThreshold) {
-  Sim sim;
-  sim.b.quantity.value = 0.0009;
-  sim.b.continuity.value = 100;
-  for (int i = 0; i < 5; ++i) sim.step(i);
-  EXPECT_EQ(sim.b.random_cursor, 0);
-  EXPECT_EQ(sim.s->live_count, 0);
-}
-
-TEST(Births, ContinuityIsTheChanceOfABirthEvent) {
+TEST(Births, ContinuityIsTheChanceOfABirthEventAndTinyQuantitiesDrawNothing) {
   Sim sim;
   sim.b.continuity.value = 100;
   for (int i = 0; i < 50; ++i) {
@@ -193,6 +177,13 @@ TEST(Births, ContinuityIsTheChanceOfABirthEvent) {
   for (int i = 0; i < 50; ++i) never.step(i);
   EXPECT_EQ(never.s->live_count, 0);
   EXPECT_EQ(never.b.random_cursor, 50) << "one birth-event draw per step";
+
+  Sim tiny;
+  tiny.b.quantity.value = 0.0009;
+  tiny.b.continuity.value = 100;
+  for (int i = 0; i < 5; ++i) tiny.step(i);
+  EXPECT_EQ(tiny.b.random_cursor, 0);
+  EXPECT_EQ(tiny.s->live_count, 0);
 }
 
 TEST(Births, DiscIsRoundInPixelsAndDepthSpreadsWithTheRange) {
@@ -332,7 +323,18 @@ TEST(Motion, RunawayPlaneVelocityResetsButDepthVelocityNever) {
   EXPECT_EQ(q->y, -0.5f);
 }
 
-TEST(Motion, SwirlRaisesATooSmallRampToOneFrame) {
+TEST(Motion, SwirlNeedsItsSwitchAndDensityAndRaisesATooSmallRampToOneFrame) {
+  for (const auto& [on, density] : std::vector<std::pair<bool, double>>{{false, 10}, {true, 0.01}}) {
+    Sim sim;
+    sim.b.use_swirling.value = on;
+    sim.b.swirl_density.value = density;
+    sim.b.quantity.value = 0;
+    sim.b.use_wind.value = false;
+    Particle* p = sim.place(0.3f, 0.4f, 0.0f);
+    sim.step(3);
+    EXPECT_EQ(p->vx, 0.0f);
+    EXPECT_EQ(p->vy, 0.0f);
+  }
   Sim sim;
   sim.b.use_swirling.value = true;
   sim.b.swirl_to_max.value = 0.25;
@@ -346,20 +348,6 @@ TEST(Motion, SwirlRaisesATooSmallRampToOneFrame) {
   EXPECT_TRUE(p->vx != 0.0f || p->vy != 0.0f) << "the swirl pushed it";
   sim.derive();
   EXPECT_EQ(sim.s->swirl_to_max, 0.25f);
-}
-
-TEST(Motion, SwirlNeedsItsSwitchAndDensity) {
-  for (const auto& [on, density] : std::vector<std::pair<bool, double>>{{false, 10}, {true, 0.01}}) {
-    Sim sim;
-    sim.b.use_swirling.value = on;
-    sim.b.swirl_density.value = density;
-    sim.b.quantity.value = 0;
-    sim.b.use_wind.value = false;
-    Particle* p = sim.place(0.3f, 0.4f, 0.0f);
-    sim.step(3);
-    EXPECT_EQ(p->vx, 0.0f);
-    EXPECT_EQ(p->vy, 0.0f);
-  }
 }
 
 TEST(Motion, ConstraintPushesBackTowardTheWindAxis) {

@@ -15,6 +15,7 @@
 
 #include "assim/smp.h"
 #include "render/parallel.h"
+#include "support/effect_fixtures.h"
 
 namespace {
 
@@ -22,11 +23,6 @@ struct RasterDeleter {
   void operator()(Raster* r) const { raster_free(r); }
 };
 using RasterPtr = std::unique_ptr<Raster, RasterDeleter>;
-
-struct StampDeleter {
-  void operator()(PuffStamp* s) const { stamp_free(s); }
-};
-using StampPtr = std::unique_ptr<PuffStamp, StampDeleter>;
 
 template <class S>
 RasterPtr raster_of(std::int32_t width, std::int32_t height, std::uint16_t type,
@@ -55,7 +51,7 @@ std::vector<std::int32_t> density_of(const PuffStamp& s) {
 
 using Ints = std::vector<std::int32_t>;
 
-TEST(Raster, SizesPerSampleType) {
+TEST(Raster, SizesPerSampleTypeAndRefusedGeometry) {
   EXPECT_EQ(raster_bytes(3, 2, 4, kSampleU8), 24);
   EXPECT_EQ(raster_bytes(3, 2, 4, kSampleU16), 48);
   EXPECT_EQ(raster_bytes(3, 2, 4, kSampleU32), 96);
@@ -63,16 +59,14 @@ TEST(Raster, SizesPerSampleType) {
   EXPECT_EQ(raster_bytes(3, 2, 4, 4), -1);
   EXPECT_EQ(raster_row_bytes(3, 4, 4), -1);
   EXPECT_EQ(raster_bytes(65535, 65535, 65535, kSampleF32), 65535LL * 65535 * 65535 * 4);
-}
-
-TEST(Raster, CreateRefusesBadGeometry) {
-  EXPECT_EQ(raster_create(0, 5, 1, kSampleU8, true), nullptr);
-  EXPECT_EQ(raster_create(65536, 5, 1, kSampleU8, true), nullptr);
-  EXPECT_EQ(raster_create(5, 0, 1, kSampleU8, true), nullptr);
-  EXPECT_EQ(raster_create(5, 65536, 1, kSampleU8, true), nullptr);
-  EXPECT_EQ(raster_create(5, 5, 0, kSampleU8, true), nullptr);
-  EXPECT_EQ(raster_create(5, 5, 1, 4, true), nullptr);
-  EXPECT_EQ(raster_create(-1, 5, 1, kSampleU8, false), nullptr);
+  struct Geometry {
+    std::int32_t w, h, c;
+    std::uint16_t type;
+  };
+  for (Geometry g : {Geometry{0, 5, 1, kSampleU8}, Geometry{65536, 5, 1, kSampleU8},
+                     Geometry{5, 0, 1, kSampleU8}, Geometry{5, 65536, 1, kSampleU8},
+                     Geometry{5, 5, 0, kSampleU8}, Geometry{5, 5, 1, 4}, Geometry{-1, 5, 1, 0}})
+    EXPECT_EQ(raster_create(g.w, g.h, g.c, g.type, true), nullptr) << g.w << "x" << g.h;
 }
 
 TEST(Raster, CreateAllocatesPageAlignedBuffers) {
@@ -102,14 +96,6 @@ TEST(Raster, CopyNeedsTheSameGeometry) {
   EXPECT_EQ(values_of<std::uint16_t>(*b), (std::vector<std::uint16_t>{1, 2, 3, 4}));
 }
 
-TEST(RasterShift, ZeroOffsetOntoTheSameGeometryCopies) {
-  const std::vector<float> in = {0.25f, -3.0f, 1e30f, 7.5f, 0.0f, 1.0f};
-  auto a = raster_of<float>(3, 2, kSampleF32, in);
-  auto b = raster_of<float>(3, 2, kSampleF32, std::vector<float>(6, 9.0f));
-  EXPECT_TRUE(raster_shift(a.get(), b.get(), 0.0f, 0.0f));
-  EXPECT_EQ(values_of<float>(*b), in);
-}
-
 template <class S>
 std::vector<S> shifted_half_pixel(std::uint16_t type, S peak) {
   auto a = raster_of<S>(3, 1, type, {0, peak, 0});
@@ -137,6 +123,7 @@ TEST(RasterShift, WholeAndFractionalOffsetsInBothDirections) {
     return values_of<std::uint16_t>(*b);
   };
   using V = std::vector<std::uint16_t>;
+  EXPECT_EQ(shifted(0.0f), in);
   EXPECT_EQ(shifted(2.0f), (V{0, 0, 10, 20, 30}));
   EXPECT_EQ(shifted(-1.0f), (V{20, 30, 40, 50, 0}));
   EXPECT_EQ(shifted(1.5f), (V{0, 0, 5, 15, 25}));
@@ -168,31 +155,37 @@ TEST(RasterShift, RefusesMismatchedRastersAndLeavesTheTarget) {
   EXPECT_EQ(values_of<std::uint16_t>(*b), (std::vector<std::uint16_t>{7, 7}));
 }
 
-TEST(ShiftStamp, HorizontalFractionsSplitThePixel) {
+// A one-pixel stamp shifted onto 3 x 3: fractions split the pixel, are clamped below
+// one pixel, and a NaN leaves the planes empty; density is clamped to 256.
+TEST(ShiftStamp, OnePixelExamples) {
+  struct Case {
+    std::int32_t density;
+    float fx, fy;
+    Ints want;
+  };
+  const Case cases[] = {
+      {256, 0.3f, 0.0f, {0, 179, 77, 0, 0, 0, 0, 0, 0}},
+      {256, -0.3f, 0.0f, {77, 179, 0, 0, 0, 0, 0, 0, 0}},
+      {256, 0.3f, 0.3f, {0, 0, 0, 0, 125, 54, 0, 54, 23}},
+      {256, 1.5f, 0.0f, {0, 0, 256, 0, 0, 0, 0, 0, 0}},
+      {256, -2.0f, 0.0f, {256, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {257, 0.0f, 0.0f, {256, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {256, std::nanf(""), 0.0f, Ints(9, 0)},
+  };
+  for (const Case& c : cases) {
+    auto stamp = one_pixel_stamp(c.density, 1.0f);
+    StampPtr s(shift_stamp(stamp.get(), c.fx, c.fy));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->width, 3);
+    EXPECT_EQ(s->height, 3);
+    EXPECT_EQ(density_of(*s), c.want) << c.density << " by " << c.fx << "," << c.fy;
+  }
   auto stamp = one_pixel_stamp(256, 1.0f);
   StampPtr right(shift_stamp(stamp.get(), 0.3f, 0.0f));
-  ASSERT_NE(right, nullptr);
-  EXPECT_EQ(right->width, 3);
-  EXPECT_EQ(right->height, 3);
-  EXPECT_EQ(density_of(*right), (Ints{0, 179, 77, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(right->shade[0], 0.0f);
   EXPECT_FLOAT_EQ(right->shade[1], 0.7f);
   EXPECT_FLOAT_EQ(right->shade[2], 0.3f);
   for (int i = 3; i < 9; ++i) EXPECT_EQ(right->shade[i], 0.0f);
-
-  StampPtr left(shift_stamp(stamp.get(), -0.3f, 0.0f));
-  ASSERT_NE(left, nullptr);
-  EXPECT_EQ(density_of(*left), (Ints{77, 179, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(ShiftStamp, BothFractionsLandInTheLowerRightBlock) {
-  auto stamp = one_pixel_stamp(256, 0.5f);
-  StampPtr s(shift_stamp(stamp.get(), 0.3f, 0.3f));
-  ASSERT_NE(s, nullptr);
-  const Ints d = density_of(*s);
-  EXPECT_EQ(d, (Ints{0, 0, 0, 0, 125, 54, 0, 54, 23}));
-  const int sum = d[4] + d[5] + d[7] + d[8];
-  EXPECT_NEAR(sum, 256, 2);
 }
 
 TEST(ShiftStamp, ZeroFractionKeepsTheColumnsInPlace) {
@@ -215,31 +208,6 @@ TEST(ShiftStamp, ZeroFractionKeepsTheColumnsInPlace) {
   EXPECT_EQ(density_of(*s), want);
   EXPECT_FLOAT_EQ(s->shade[2 * 5 + 1], 0.25f);  // (0.1 + 0.4) / 2
   EXPECT_EQ(s->shade[2 * 5 + 3], 0.0f);
-}
-
-TEST(ShiftStamp, FractionsAreClampedBelowOnePixel) {
-  auto stamp = one_pixel_stamp(256, 1.0f);
-  StampPtr far_right(shift_stamp(stamp.get(), 1.5f, 0.0f));
-  StampPtr far_left(shift_stamp(stamp.get(), -2.0f, 0.0f));
-  ASSERT_NE(far_right, nullptr);
-  ASSERT_NE(far_left, nullptr);
-  EXPECT_EQ(density_of(*far_right), (Ints{0, 0, 256, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(density_of(*far_left), (Ints{256, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(ShiftStamp, DensityIsClampedTo256AndShadeIsNot) {
-  auto stamp = one_pixel_stamp(257, 1.0f);
-  StampPtr s(shift_stamp(stamp.get(), 0.0f, 0.0f));
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(density_of(*s), (Ints{256, 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(s->shade[0], 1.0f);
-}
-
-TEST(ShiftStamp, NanFractionLeavesEmptyPlanes) {
-  auto stamp = one_pixel_stamp(256, 1.0f);
-  StampPtr s(shift_stamp(stamp.get(), std::nanf(""), 0.0f));
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(density_of(*s), Ints(9, 0));
 }
 
 // A w x h stamp of varied densities (0..257, so the clamp to 256 matters) and shades
