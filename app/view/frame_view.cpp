@@ -64,12 +64,14 @@ void FrameView::upload(const HostImage& frame) {
   glBindTexture(GL_TEXTURE_2D, texture_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  // A 16-bit texture takes the samples as they are (no conversion on upload,
+  // the cheaper path in software GL) and keeps them until the window's 8 bits.
   if (frame.width != width_ || frame.height != height_) {
     width_ = frame.width;
     height_ = frame.height;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_RGBA, GL_UNSIGNED_SHORT,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16, width_, height_, 0, GL_RGBA, GL_UNSIGNED_SHORT,
                  frame.samples.data());
   } else {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_SHORT,
