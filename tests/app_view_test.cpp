@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#if defined(BRUMEL_APP_PATH)
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,8 +75,6 @@ const nlohmann::json& widget(const nlohmann::json& state, int index) {
 }
 
 }  // namespace
-
-#if defined(BRUMEL_APP_PATH)
 
 class View : public ::testing::Test {
  protected:
