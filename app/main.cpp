@@ -1,6 +1,12 @@
 // brumel: a command-line compositing host for the Brumel node module.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include "app/app_error.h"
 #include "app/frame_range.h"
@@ -131,16 +137,36 @@ void add_info(CLI::App& app, InfoOptions& options) {
       "within its page. Use the names (or indexes) with `brumel render --set`.");
 }
 
+// `brumel view ARGS` runs brumel-view (next to this program) with ARGS. The
+// viewer is a program of its own so that its process holds only the window's
+// OpenGL, whose calls the node module resolves from the process that loads it.
+int exec_viewer(int argc, char** argv) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::string viewer =
+      ((error ? std::filesystem::path(argv[0]) : self).parent_path() / "brumel-view").string();
+  std::vector<char*> args{const_cast<char*>(viewer.c_str())};
+  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  execv(viewer.c_str(), args.data());
+  std::cerr << "brumel: error: cannot start the viewer \"" << viewer
+            << "\": " << std::strerror(errno) << " (build the brumel-view target)\n";
+  return kRuntimeError;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "view") == 0) return exec_viewer(argc, argv);
+
   CLI::App app(
       "Brumel: animated, lit clouds from a seeded particle simulation, rendered "
       "over image sequences by the BrumelKv.node module",
       "brumel");
   app.require_subcommand(1);
   app.footer(
-      "\nRun `brumel render --help` or `brumel info --help` for each command's options.\n"
+      "\nRun `brumel render --help`, `brumel info --help` or `brumel view --help` for each\n"
+      "command's options.\n"
       "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
       "line that does not parse.");
 
@@ -153,6 +179,10 @@ int main(int argc, char** argv) {
   add_info(app, info);
   OverlayCommandLine overlay;
   add_overlay_command(app, overlay);
+  // Listed for --help; main hands `brumel view ...` to brumel-view before parsing.
+  app.add_subcommand("view",
+                     "Open the viewer window: play the shot, tune the node in its control panel "
+                     "and drag its on-screen handles (`brumel view --help`)");
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,162 @@
+// brumel-view: the viewer window of `brumel view` (brumel execs this program
+// with the arguments after "view").
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "app/app_error.h"
+#include "app/frame_range.h"
+#include "app/image_size.h"
+#include "app/view/viewer.h"
+#include "assim/number_text.h"
+
+namespace {
+
+constexpr int kRuntimeError = 1;
+constexpr int kUsageError = 2;
+
+constexpr const char* kFooter = R"(
+The shot plays through the node as a host plays it: every shown frame is one
+process_image at host time N. The node's simulation is stateful: each rendered
+frame is the next step of the running simulation, whatever its number. Going to
+a frame (the frame slider, `frame N`) or stepping renders that frame as the
+next step, forwards or backwards, just as the host does; playing past the last
+frame with Loop on wraps to the first and the simulation goes on. "Restart"
+(the transport's button, or Home) presses the node's "Restart" and goes back
+to the first frame: a fresh run from the shot start. Editing a widget or
+dragging a handle renders the shown frame again (as the next step).
+
+Window: the frame, fitted to the area left of the panel (or at --zoom), with
+the node's overlay (handles, wireframe, and the side view of depth in the strip
+below the frame); drag the handles with the left button. Panel: the node's
+pages "Brumel", "Forces", "Light", "Depth"; the mouse wheel steps a number by
+its increment, Ctrl+click types a value. Keys: Space play/pause, Right step,
+Home restart. Settings: the path field with Open (a new node from the
+document, playing from the first frame) and Save.
+
+Script (--script FILE), one action a line, each in a GUI frame of its own;
+names with blanks in double quotes, '#' starts a comment line:
+  set "NAME" VALUE     press "NAME"       click "NAME"    drag X1,Y1 X2,Y2 [MOVES]
+  play   pause   step [N]   frame N   restart   loop on|off   wait [N]
+  page "NAME"   zoom fit|FACTOR   overlay on|off   open PATH   save PATH
+  screenshot PATH      state PATH         quit
+`set` assigns a value as typed (checked like --set) and reports it as a panel
+edit; `click` clicks a widget of the shown page with the window's pointer.
+Drag points are view pixels of the frame (x right, y down from its top left
+corner). In a script session playing advances one frame per GUI frame, so
+`wait N` while playing plays N frames.
+
+Examples:
+  brumel view --demo Drift
+  brumel view -i plate.####.exr --frames 1001-1100 --demo Billow --preroll
+  xvfb-run -a brumel view --demo Drift --size 640x360 --window 1280x720 \
+      --script session.txt)";
+
+void add_options(CLI::App& app, ViewOptions& options, std::string& frames, std::string& size,
+                 std::string& window, std::string& zoom, bool& no_overlay) {
+  ShotOptions& shot = options.shot;
+  SettingsRequest& settings = shot.settings;
+  app.add_option("-i,--input", shot.input,
+                 "Input image or sequence (any format OpenImageIO reads); default: an "
+                 "embedded dusk sky")
+      ->type_name("PATTERN");
+  app.add_option("--matte", shot.matte,
+                 "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
+      ->type_name("PATTERN");
+  app.add_option("--frames", frames,
+                 "The shot: frames played (and looped), FIRST-LAST; frame N is rendered at "
+                 "host time N")
+      ->type_name("A-B")
+      ->capture_default_str();
+  app.add_option("--size", size, "Frame size WIDTHxHEIGHT; default: the input's size, or 1280x720")
+      ->type_name("WxH");
+  app.add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 64).description(""));
+  app.add_option("--module", shot.module_path,
+                 "Node module to load; default: BrumelKv.node next to this program")
+      ->type_name("PATH");
+  app.add_option("--load", settings.load_file, "Settings document to start from")
+      ->type_name("FILE");
+  app.add_option("--demo", settings.demo,
+                 "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
+                 "Billow (any case)")
+      ->type_name("NAME");
+  app.add_option("--set", settings.sets,
+                 "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order")
+      ->type_name("\"NAME=VALUE\"")
+      ->take_all();
+  app.add_option("--mode", settings.mode,
+                 "render or wireframe; default: the node's own (wireframe)")
+      ->type_name("MODE");
+  app.add_option("--key", settings.keys,
+                 "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (an edit in "
+                 "the panel makes the value constant)")
+      ->type_name("\"NAME=F:V,F:V\"")
+      ->take_all();
+  app.add_flag("--preroll", settings.preroll,
+               "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
+  app.add_option("--window", window, "Window size WIDTHxHEIGHT")
+      ->type_name("WxH")
+      ->capture_default_str();
+  app.add_option("--zoom", zoom, "Window pixels per frame pixel, or fit")
+      ->type_name("FACTOR")
+      ->capture_default_str();
+  app.add_option("--fps", options.fps,
+                 "Playback pace in frames per second (0: as fast as it renders)")
+      ->type_name("FPS")
+      ->check(CLI::Range(0.0, 1000.0).description(""))
+      ->capture_default_str();
+  app.add_flag("--no-overlay", no_overlay, "Start with the node's overlay hidden");
+  app.add_option("--script", options.script,
+                 "Run the actions of FILE (below) in the window, then stay open unless it quits")
+      ->type_name("FILE");
+}
+
+std::optional<double> parse_zoom(const std::string& text) {
+  if (text == "fit") return std::nullopt;
+  const std::optional<double> zoom = parse_number(text);
+  if (!zoom || *zoom < 0.05 || *zoom > 64.0) {
+    throw AppError("bad --zoom \"" + text + "\": expected fit or a factor from 0.05 to 64");
+  }
+  return zoom;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app(
+      "Open the viewer window: the node's output frame played through the shot, its control "
+      "panel and its on-screen handles",
+      "brumel view");
+  app.footer(kFooter);
+  ViewOptions options;
+  std::string frames = "1-100";
+  std::string size;
+  std::string window =
+      std::to_string(kDefaultWindow.width) + "x" + std::to_string(kDefaultWindow.height);
+  std::string zoom = "fit";
+  bool no_overlay = false;
+  add_options(app, options, frames, size, window, zoom, no_overlay);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) return app.exit(e);
+    std::cerr << "brumel view: error: " << e.what() << "\n"
+              << "Run with --help for the list of options.\n";
+    return kUsageError;
+  }
+
+  try {
+    options.shot.frames = parse_frame_range(frames);
+    if (!size.empty()) options.shot.size = parse_image_size(size);
+    options.window = parse_image_size(window);
+    options.zoom = parse_zoom(zoom);
+    options.overlay = !no_overlay;
+    Viewer viewer(options);
+    return viewer.run();
+  } catch (const std::exception& e) {
+    std::cerr << "brumel view: error: " << e.what() << "\n";
+    return kRuntimeError;
+  }
+}
