@@ -49,10 +49,8 @@ class PanelNode : public FXNode {
  public:
   struct Notice {
     std::string name;
-    int index;
     int reason;
-    double time;
-    double quantity;  // "Quantity" when the notice came
+    double time, quantity;  // "Quantity" when the notice came
   };
   PanelNode() {
     place(Option("Demos: %s", "Drift,Contraints,Sunset", 0), 3, 3);
@@ -75,7 +73,7 @@ class PanelNode : public FXNode {
     place(Label("Light"), 4, 14);
   }
   bool notify_control_changed(CWidget* widget, int reason, double time) override {
-    notices.push_back({widget->name(), widget->index(), reason, time, quantity->value});
+    notices.push_back({widget->name(), reason, time, quantity->value});
     return FXNode::notify_control_changed(widget, reason, time);
   }
   bool layout_controls(ControlLayout& layout) override {
@@ -115,85 +113,65 @@ std::vector<std::string> files_in(const fs::path& folder) {
 
 }  // namespace
 
-// --- frame patterns -------------------------------------------------------------
+// --- frame patterns, ranges, sizes, suggestions ----------------------------------
 
-TEST(ImageSequence, HashesPadToTheirCount) {
-  ImageSequence files("out/cloud.####.png");
-  EXPECT_TRUE(files.is_sequence());
-  EXPECT_EQ(files.frame_path(7), "out/cloud.0007.png");
-  EXPECT_EQ(files.frame_path(12345), "out/cloud.12345.png");
-  EXPECT_EQ(ImageSequence("a#.exr").frame_path(3), "a3.exr");
-}
-
-TEST(ImageSequence, PrintfPatternsPadWithZeros) {
-  EXPECT_EQ(ImageSequence("plate.%04d.exr").frame_path(101), "plate.0101.exr");
-  EXPECT_EQ(ImageSequence("plate.%d.exr").frame_path(101), "plate.101.exr");
-  EXPECT_EQ(ImageSequence("100%%_%03d.tif").frame_path(5), "100%_005.tif");
-}
-
-TEST(ImageSequence, NegativeFramesKeepTheirWidthOfDigits) {
-  EXPECT_EQ(ImageSequence("f.####.png").frame_path(-3), "f.-0003.png");
-}
-
-TEST(ImageSequence, NameWithoutPatternIsOneImageForEveryFrame) {
-  ImageSequence still("plates/still 50%%.png");
-  EXPECT_FALSE(still.is_sequence());
-  EXPECT_EQ(still.frame_path(1), "plates/still 50%.png");
-  EXPECT_EQ(still.frame_path(99), "plates/still 50%.png");
+TEST(ImageSequence, PatternsGiveFramePaths) {
+  const struct {
+    const char* pattern;
+    int frame;
+    const char* path;
+  } cases[]{
+      {"out/cloud.####.png", 7, "out/cloud.0007.png"},
+      {"out/cloud.####.png", 12345, "out/cloud.12345.png"},
+      {"f.####.png", -3, "f.-0003.png"},
+      {"a#.exr", 3, "a3.exr"},
+      {"plate.%04d.exr", 101, "plate.0101.exr"},
+      {"plate.%d.exr", 101, "plate.101.exr"},
+      {"100%%_%03d.tif", 5, "100%_005.tif"},
+      {"plates/still 50%%.png", 99, "plates/still 50%.png"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ImageSequence(c.pattern).frame_path(c.frame), c.path);
+  EXPECT_TRUE(ImageSequence("a.%d.png").is_sequence());
+  EXPECT_FALSE(ImageSequence("plates/still 50%%.png").is_sequence());
 }
 
 TEST(ImageSequence, RefusesAmbiguousPatterns) {
-  EXPECT_NE(error_of([] { ImageSequence("a.##.b.##.png"); }).find("more than one"),
-            std::string::npos);
-  EXPECT_NE(error_of([] { ImageSequence("a.%04d.%d.png"); }).find("more than one"),
-            std::string::npos);
-  EXPECT_NE(error_of([] { ImageSequence("a.%4d.png"); }).find("%0Nd"), std::string::npos);
-  EXPECT_NE(error_of([] { ImageSequence("a%.png"); }).find("a%.png"), std::string::npos);
+  const std::pair<const char*, const char*> cases[]{{"a.##.b.##.png", "more than one"},
+                                                    {"a.%04d.%d.png", "more than one"},
+                                                    {"a.%4d.png", "%0Nd"},
+                                                    {"a%.png", "a%.png"}};
+  for (const auto& [pattern, message] : cases) {
+    EXPECT_NE(error_of([&] { ImageSequence{pattern}; }).find(message), std::string::npos)
+        << pattern;
+  }
 }
 
-// --- frame ranges and sizes ------------------------------------------------------
-
-TEST(FrameRange, ParsesRangesAndSingleFrames) {
+TEST(FrameRangeAndSize, ParseOrRefuse) {
   EXPECT_EQ(parse_frame_range("1-24"), (FrameRange{1, 24}));
   EXPECT_EQ(parse_frame_range("37"), (FrameRange{37, 37}));
   EXPECT_EQ(parse_frame_range("-10--1"), (FrameRange{-10, -1}));
   EXPECT_EQ(parse_frame_range("101-200").count(), 100);
-}
-
-TEST(FrameRange, RefusesWhatIsNotARange) {
-  for (const char* text : {"", "abc", "1-", "-", "1-2x", "1--", "1 - 2", "1-99999999999"}) {
+  for (const char* text : {"", "abc", "1-", "1-2x", "1--", "1 - 2", "1-99999999999"}) {
     EXPECT_NE(error_of([&] { parse_frame_range(text); }).find("bad frame range"), std::string::npos)
         << text;
   }
   EXPECT_NE(error_of([] { parse_frame_range("5-2"); }).find("comes before"), std::string::npos);
-}
-
-TEST(ImageSize, ParsesWidthByHeight) {
-  EXPECT_EQ(parse_image_size("160x90"), (ImageSize{160, 90}));
   EXPECT_EQ(parse_image_size("1920X1080"), (ImageSize{1920, 1080}));
-  for (const char* text : {"", "160", "0x90", "160x", "x90", "160x90x2", "-1x5", "20000x10"}) {
+  for (const char* text : {"", "160", "0x90", "x90", "160x90x2", "-1x5", "20000x10"}) {
     EXPECT_NE(error_of([&] { parse_image_size(text); }).find("bad size"), std::string::npos)
         << text;
   }
 }
 
-// --- suggestions -----------------------------------------------------------------
-
-TEST(NameSuggestions, EditDistanceIgnoresCase) {
-  EXPECT_EQ(edit_distance("Quantity", "quantity"), 0);
-  EXPECT_EQ(edit_distance("Quantiy", "Quantity"), 1);
-  EXPECT_EQ(edit_distance("", "abc"), 3);
-  EXPECT_EQ(edit_distance("kitten", "sitting"), 3);
-}
-
 TEST(NameSuggestions, ClosestFirstEachOnceOnlyPlausible) {
+  EXPECT_EQ(edit_distance("Quantity", "quantity"), 0);
+  EXPECT_EQ(edit_distance("kitten", "sitting"), 3);
   const std::vector<std::string> names{"Restart",  "Cloud Size", "Cloud Size V", "Restart",
                                        "Quantity", "Mode: %s",   "Seed"};
   EXPECT_EQ(closest_names("Cloud Sise", names),
             (std::vector<std::string>{"Cloud Size", "Cloud Size V"}));
   EXPECT_EQ(closest_names("restrat", names), (std::vector<std::string>{"Restart"}));
   EXPECT_EQ(closest_names("Mode", names), (std::vector<std::string>{"Mode: %s"}));
-  EXPECT_TRUE(closest_names("Turbulence", names).empty());
   EXPECT_EQ(did_you_mean("Quantiy", names), " (did you mean \"Quantity\"?)");
   EXPECT_EQ(did_you_mean("zzzzzzzz", names), "");
 }
@@ -212,18 +190,17 @@ TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
 
 TEST(WidgetLookup, RefusalsSayWhatIsWrong) {
   PanelNode node;
-  EXPECT_NE(error_of([&] { find_value_widget(node, "Restart"); }).find("is a button"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] { find_value_widget(node, "Forces"); }).find("page label"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] { find_value_widget(node, "#1"); }).find("is a button"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] { find_value_widget(node, "#99"); }).find("#0 to #14"), std::string::npos);
-  EXPECT_NE(error_of([&] { find_value_widget(node, "#x"); }).find("bad widget index"),
-            std::string::npos);
-  const std::string unknown = error_of([&] { find_value_widget(node, "Cloud Color"); });
-  EXPECT_NE(unknown.find("unknown widget \"Cloud Color\""), std::string::npos);
-  EXPECT_NE(unknown.find("did you mean \"Cloud Colour\""), std::string::npos);
+  const std::pair<const char*, const char*> cases[]{
+      {"Restart", "is a button"},
+      {"Forces", "page label"},
+      {"#1", "is a button"},
+      {"#99", "#0 to #14"},
+      {"#x", "bad widget index"},
+      {"Cloud Color", "unknown widget \"Cloud Color\" (did you mean \"Cloud Colour\""}};
+  for (const auto& [name, message] : cases) {
+    EXPECT_NE(error_of([&] { find_value_widget(node, name); }).find(message), std::string::npos)
+        << name;
+  }
 }
 
 TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
@@ -275,48 +252,34 @@ TEST(Settings, SaveThenLoadRestoresValuesAndKeys) {
 }
 
 TEST(Settings, RefusalsNameTheProblemAndKeepEarlierValues) {
-  const fs::path folder = fresh_folder("refusals");
-  std::ofstream(folder / "bad.json") << "{ not json";
-  auto refuse = [&](auto edit) {
+  // The program's tests cover the misspelt names, ranges, flags and broken documents.
+  const std::string none = (fs::temp_directory_path() / "brumel_none.json").string();
+  const struct {
+    std::string demo, set, mode, key, load, message;
+  } cases[]{{"Storm", "", "", "", "", "Drift, Contraints, Sunset"},
+            {"", "Quantity", "", "", "", "Widget Name=VALUE"},
+            {"", "", "solid", "", "", "render or wireframe"},
+            {"", "", "", "Quantity=1:5,x", "", "Quantity"},
+            {"", "", "", "", none, "brumel_none.json"}};
+  for (const auto& c : cases) {
     SettingsRequest request;
-    edit(request);
+    request.demo = c.demo;
+    if (!c.set.empty()) request.sets = {c.set};
+    request.mode = c.mode;
+    if (!c.key.empty()) request.keys = {c.key};
+    request.load_file = c.load;
     PanelNode node;
     const std::string message = error_of([&] { apply_settings(node, request, 1.0); });
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
     EXPECT_EQ(node.quantity->value, 20.0) << message;
-    return message;
-  };
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.demo = "Sunsett"; }).find("did you mean \"Sunset\""),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.demo = "Storm"; }).find("Drift, Contraints, Sunset"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Quantity=9000"}; }).find("0 to 5000"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Quantity"}; }).find("Widget Name=VALUE"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.sets = {"Use Wind=maybe"}; }).find("\"Use Wind\""),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.mode = "solid"; }).find("render or wireframe"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) { r.keys = {"Quantity=1:5,x"}; }).find("Quantity"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) {
-              r.load_file = (folder / "bad.json").string();
-            }).find("bad.json"),
-            std::string::npos);
-  EXPECT_NE(refuse([&](SettingsRequest& r) {
-              r.load_file = (folder / "none.json").string();
-            }).find("none.json"),
-            std::string::npos);
-  fs::remove_all(folder);
+  }
 }
 
 TEST(Settings, KeyframeTextKeepsColourCommas) {
   const auto keys = parse_keyframes("1:1,0,0,1, 10:0,0,1,1");
   ASSERT_EQ(keys.size(), 2u);
-  EXPECT_EQ(keys[0].frame, 1.0);
   EXPECT_EQ(keys[0].value, "1,0,0,1");
   EXPECT_EQ(keys[1].frame, 10.0);
-  EXPECT_EQ(keys[1].value, "0,0,1,1");
   EXPECT_EQ(parse_keyframes("2.5:7")[0].frame, 2.5);
   for (const char* text : {"", "5", "x:5", "1:2,", ",1:2"}) {
     EXPECT_NE(error_of([&] { parse_keyframes(text); }).find("bad keyframes"), std::string::npos)
@@ -328,22 +291,14 @@ TEST(WidgetTable, PagesAndCellsComeFromTheNodesLayout) {
   PanelNode node;
   const std::vector<WidgetRow> rows = describe_widgets(node);
   ASSERT_EQ(rows.size(), 15u);
-  EXPECT_EQ(rows[8].name, "Quantity");
-  EXPECT_EQ(rows[8].kind, "number");
-  EXPECT_EQ(rows[8].default_text, "20");
   EXPECT_EQ(rows[8].range_text, "0 to 5000");
-  EXPECT_EQ(rows[8].page, 0);
   EXPECT_EQ(rows[8].page_name, "Brumel");
-  EXPECT_EQ(rows[8].column, 0);
-  EXPECT_EQ(rows[8].row, 4);
   EXPECT_EQ(rows[7].page_name, "Forces");  // "Mode: %s" of page 2 at layout row 9
   EXPECT_EQ(rows[7].row, 2);
   EXPECT_EQ(rows[7].default_text, "Wireframe");
   EXPECT_EQ(rows[9].page_name, "Light");
   EXPECT_EQ(rows[9].default_text, "1,1,0,1");
   EXPECT_EQ(rows[11].page, -1);  // kept out of the layout
-  EXPECT_EQ(rows[1].kind, "button");
-  EXPECT_EQ(rows[1].default_text, "");
 }
 
 // --- frame driver ----------------------------------------------------------------
@@ -355,8 +310,7 @@ class RecordingNode : public FXNode {
  public:
   struct Call {
     double time;
-    bool catch_up;
-    bool has_matte;
+    bool catch_up, has_matte;
   };
   int process_image(double time, _image_str** inputs, _image_str* output) override {
     calls.push_back({time, host_catch_up(), inputs[1] != nullptr});
@@ -377,11 +331,6 @@ TEST(FrameDriver, CatchUpFramesComeFirstAscendingAndWriteNothing) {
   RecordingNode node;
   FrameSources sources("", "", ImageSize{8, 4});
   FrameDriver driver(node, sources, ImageSize{8, 4}, 6);
-  int width = 0, height = 0;
-  node.get_output_size(width, height);
-  EXPECT_EQ(width, 8);
-  EXPECT_EQ(height, 4);
-  EXPECT_EQ(node.get_input_length(0), 6);
 
   std::vector<int> caught_up, drawn;
   driver.play(
@@ -452,22 +401,7 @@ TEST(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
   EXPECT_EQ(first_pixel(read_host_image((folder / "rgba.png").string())), (A{0, 65535, 0, 32768}));
   EXPECT_EQ(first_pixel(read_host_image((folder / "hdr.exr").string())),
             (A{65535, 0, 32768, 65535}));
-  const HostImage grey = read_host_image((folder / "grey.png").string());
-  EXPECT_EQ(grey.width, 2);
-  EXPECT_EQ(grey.height, 1);
   EXPECT_EQ(read_image_size((folder / "rgb.png").string()), (ImageSize{2, 1}));
-  fs::remove_all(folder);
-}
-
-TEST(ImageIO, UnreadableInputsNameTheFile) {
-  const fs::path folder = fresh_folder("unreadable");
-  std::ofstream(folder / "junk.png") << "not an image";
-  EXPECT_NE(error_of([&] {
-              read_host_image((folder / "missing.png").string());
-            }).find("missing.png\" does not exist"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] { read_host_image((folder / "junk.png").string()); }).find("junk.png"),
-            std::string::npos);
   fs::remove_all(folder);
 }
 
@@ -556,15 +490,10 @@ TEST(DefaultBackground, OpaqueDuskSkySameEveryTime) {
   ASSERT_EQ(sky.samples.size(), 64u * 40u * 4u);
   EXPECT_EQ(sky, default_background(64, 40));
   for (std::size_t i = 3; i < sky.samples.size(); i += 4) ASSERT_EQ(sky.samples[i], 65535);
-  auto red_at = [&](int x, int y) {
-    return sky.samples[(static_cast<std::size_t>(y) * 64 + x) * 4];
-  };
-  auto blue_at = [&](int x, int y) {
-    return sky.samples[(static_cast<std::size_t>(y) * 64 + x) * 4 + 2];
-  };
-  EXPECT_GT(blue_at(10, 0), red_at(10, 0));    // blue at the top
-  EXPECT_GT(red_at(10, 30), blue_at(10, 30));  // warm just above the horizon
-  EXPECT_LT(red_at(10, 39), red_at(10, 30));   // dark ground below it
+  auto at = [&](int y, int channel) { return sky.samples[(y * 64 + 10) * 4 + channel]; };
+  EXPECT_GT(at(0, 2), at(0, 0));    // blue at the top
+  EXPECT_GT(at(30, 0), at(30, 2));  // warm just above the horizon
+  EXPECT_LT(at(39, 0), at(30, 0));  // dark ground below it
 }
 
 #else

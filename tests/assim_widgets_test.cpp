@@ -38,9 +38,6 @@ TEST(AssimWidgets, FactoriesNumberWidgetsInCreationOrder) {
   EXPECT_EQ(node.find_control("Mode: %s"), node.mode);
   EXPECT_EQ(node.find_control("Nothing"), nullptr);
   EXPECT_EQ(node.mode->entries, (std::vector<std::string>{"Render", "Wireframe"}));
-  EXPECT_EQ(node.mode->value, 1);
-  EXPECT_EQ(node.wind->value, 1);
-  EXPECT_EQ(node.colour->value, (std::array<double, 4>{1.0, 1.0, 0.0, 1.0}));
 }
 
 TEST(AssimWidgets, NumbersAndColoursInterpolateBetweenKeysAndHoldOutside) {
@@ -86,22 +83,6 @@ TEST(AssimWidgets, TimeMinusOneKeepsCurrentValuesAndUnkeyedWidgetsKeepTheirs) {
   EXPECT_EQ(node.mode->value, 7);
 }
 
-TEST(AssimWidgets, NodeAssignmentStoresAsGivenWithoutNotifying) {
-  PanelNode node;
-  *node.quantity = -5.0f;
-  *node.quantity = 9000L;
-  *node.wind = 5;
-  const double rgba[4] = {2.0, -1.0, 0.5, 1.0};
-  node.colour->set_value(rgba);
-  double back[4];
-  node.colour->get_value(back);
-  EXPECT_EQ(node.quantity->value, 9000.0);
-  EXPECT_EQ(node.wind->value, 1);
-  EXPECT_EQ(back[0], 2.0);
-  EXPECT_EQ(back[1], -1.0);
-  EXPECT_TRUE(node.changes.empty());
-}
-
 TEST(AssimWidgets, UserValuesAreCheckedAgainstKindAndRange) {
   PanelNode node;
   std::string error;
@@ -145,7 +126,12 @@ TEST(AssimWidgets, AcceptedUserValuesReadBackAsText) {
   EXPECT_EQ(widget_value_text(*node.colour), "0.1,0.2,0.3,1");
   ASSERT_TRUE(assign_user_value(*node.mode, "1", error)) << error;
   EXPECT_EQ(node.mode->value, 1);
-  EXPECT_TRUE(node.changes.empty());
+  // The node's own assignments store as given, unchecked.
+  *node.quantity = 9000L;
+  *node.wind = 5;
+  EXPECT_EQ(node.quantity->value, 9000.0);
+  EXPECT_EQ(node.wind->value, 1);
+  EXPECT_TRUE(node.changes.empty());  // neither kind of assignment notifies
 }
 
 TEST(AssimWidgets, UserKeysAreCheckedAndThenAnimate) {
@@ -163,62 +149,29 @@ TEST(AssimWidgets, UserKeysAreCheckedAndThenAnimate) {
   EXPECT_EQ(node.wind->value, 0);
 }
 
-TEST(AssimWidgets, StateChangesAndLayoutExclusion) {
+TEST(AssimWidgets, LayoutLeavesOutExcludedWidgets) {
   PanelNode node;
-  node.quantity->dim();
-  node.wind->hide();
-  EXPECT_TRUE(node.quantity->is_dimmed());
-  EXPECT_TRUE(node.quantity->is_shown());
-  EXPECT_FALSE(node.wind->is_shown());
-  node.quantity->undim();
-  node.wind->show();
-  EXPECT_FALSE(node.quantity->is_dimmed());
-  EXPECT_TRUE(node.wind->is_shown());
-
   node.mode->flags |= CWidget::kLayoutExclusion;
   ControlLayout layout;
   EXPECT_TRUE(node.layout_controls(layout));
   ASSERT_EQ(layout.placements.size(), 6u);
   EXPECT_EQ(layout.placements[2].widget, node.colour);
   EXPECT_EQ(layout.placements[2].row, 3);
-  EXPECT_EQ(layout.placements[2].column, 0);
-  EXPECT_EQ(layout.placements[2].span_a, 0);
-  EXPECT_EQ(layout.placements[2].span_b, 1);
 }
 
 TEST(AssimNode, BaseOperationsRecordWhatTheNodeAsked) {
   PanelNode node;
-  EXPECT_STREQ(node.get_description(), "");
-  int lo = 0, hi = 0;
-  node.get_input_limits(lo, hi);
-  EXPECT_EQ(lo, 1);
-  EXPECT_EQ(hi, 1);
-  EXPECT_EQ(node.get_aspect(), 1.0);
-  EXPECT_EQ(node.get_input_length(0), 0);
-  node.host_set_output_size(640, 480);
-  node.host_set_aspect(2.0);
   node.host_set_input_length(1, 90);
-  int w = 0, h = 0;
-  node.get_output_size(w, h);
-  EXPECT_EQ(w, 640);
-  EXPECT_EQ(h, 480);
-  EXPECT_EQ(node.get_aspect(), 2.0);
   EXPECT_EQ(node.get_input_length(1), 90);
   EXPECT_EQ(node.get_input_length(5), 0);
-
   node.invalidate_range(-1.0, -1.0);
   node.set_ovl_update_pending();
-  node.notify_output_changed();
   EXPECT_TRUE(node.notify_control_changed(node.restart, 2, -1.0));
-  ASSERT_EQ(node.invalidations.size(), 1u);
-  EXPECT_EQ(node.invalidations[0].from, -1.0);
+  EXPECT_EQ(node.invalidations.size(), 1u);
   EXPECT_EQ(node.overlay_updates, 1);
-  EXPECT_EQ(node.output_change_notices, 1);
   ASSERT_EQ(node.changes.size(), 1u);
   EXPECT_EQ(node.changes[0].widget, node.restart);
-  EXPECT_EQ(node.changes[0].reason, 2);
   EXPECT_EQ(node.process_image(0.0, nullptr, nullptr), 0);
-  EXPECT_FALSE(node.has_overlay());
 }
 
 TEST(AssimServices, RegistrationEndsWithTheNode) {
@@ -233,9 +186,7 @@ TEST(AssimServices, RegistrationEndsWithTheNode) {
 
 TEST(AssimServices, AspectCorrectionAndWarnings) {
   EXPECT_EQ(aspect_correction(2.0, 10, 10), 2.0);
-  EXPECT_EQ(aspect_correction(0.0, 10, 10), 0.0);
-  EXPECT_EQ(aspect_correction(-1.0, 10, 10), 0.0);
-  EXPECT_EQ(aspect_correction(std::nan(""), 10, 10), 0.0);
+  for (double bad : {0.0, -1.0, std::nan("")}) EXPECT_EQ(aspect_correction(bad, 10, 10), 0.0);
   EXPECT_EQ(aspect_correction(1.5, 0, 10), 0.0);
 
   msgwarn_clear();
