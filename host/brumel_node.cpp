@@ -12,25 +12,6 @@ namespace {
 using widget_table::Axis;
 using widget_table::Row;
 
-CWidget* make_widget(FXNode& node, const Row& r) {
-  const auto& v = r.values;
-  switch (r.kind) {
-    case WidgetKind::Numeric:
-      return node.Numeric(r.name, v[0], v[1], v[2], v[3], widget_table::kNumberFlag);
-    case WidgetKind::Boolean:
-      return node.Boolean(r.name, v[0] != 0.0, widget_table::kBooleanFlag);
-    case WidgetKind::Option:
-      return node.Option(r.name, r.entries, static_cast<int>(v[0]));
-    case WidgetKind::Color:
-      return node.Color(r.name, v[0], v[1], v[2], v[3], widget_table::kColourFlag);
-    case WidgetKind::Action:
-      return node.Action(r.name);
-    case WidgetKind::Label:
-      return node.Label(r.name);
-  }
-  return nullptr;
-}
-
 using Colour = std::int32_t[4];
 constexpr Colour kWhite = {65535, 65535, 65535, 65535};
 constexpr Colour kBlue = {0, 0, 65535, 65535};
@@ -98,7 +79,7 @@ ControlKv* BrumelNode::entry_control(int entry) const {
 void BrumelNode::create_widgets() {
   for (std::size_t e = 0; e < widget_table::kRows.size(); ++e) {
     const Row& r = widget_table::kRows[e];
-    CWidget* w = make_widget(*this, r);
+    CWidget* w = widget_table::make_widget(*this, r);
     widgets[e] = {w, r.column, r.row};
     ControlKv* control = entry_control(static_cast<int>(e));
     if (control == nullptr) continue;  // a label, or no effect to bind

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 
+#include "assim/fx_node.h"
 #include "assim/widgets.h"
 #include "framework/brumel_info.h"
 
@@ -164,5 +165,8 @@ inline constexpr int kWindSourceX = 53, kWindSourceY = 54, kWindTargetX = 55, kW
 inline constexpr int kLightSourceX = 60, kLightSourceY = 61;
 inline constexpr int kLightTargetX = 63, kLightTargetY = 64;
 }  // namespace entry
+
+// Creates the widget of one row through the node's factory of its kind.
+CWidget* make_widget(FXNode& node, const Row& row);
 
 }  // namespace widget_table

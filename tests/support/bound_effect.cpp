@@ -15,25 +15,6 @@ constexpr Colour kBlue = {0, 0, 65535, 65535};
 constexpr Colour kYellow = {65535, 65535, 0, 65535};
 constexpr Colour kRed = {65535, 0, 0, 65535};
 
-CWidget* make_widget(FXNode& node, const Row& r) {
-  const auto& v = r.values;
-  switch (r.kind) {
-    case WidgetKind::Numeric:
-      return node.Numeric(r.name, v[0], v[1], v[2], v[3], widget_table::kNumberFlag);
-    case WidgetKind::Boolean:
-      return node.Boolean(r.name, v[0] != 0.0, widget_table::kBooleanFlag);
-    case WidgetKind::Option:
-      return node.Option(r.name, r.entries, static_cast<int>(v[0]));
-    case WidgetKind::Color:
-      return node.Color(r.name, v[0], v[1], v[2], v[3], widget_table::kColourFlag);
-    case WidgetKind::Action:
-      return node.Action(r.name);
-    case WidgetKind::Label:
-      return node.Label(r.name);
-  }
-  return nullptr;
-}
-
 void paint(OverlayControlKv& handle, const Colour& colour, Brumel& effect) {
   for (int i = 0; i < 4; ++i) handle.colour[i] = colour[static_cast<std::size_t>(i)];
   handle.host_data[10] = &effect.handle_hit;
@@ -68,7 +49,7 @@ BoundEffect::BoundEffect() : effect(std::make_unique<Brumel>()) {
   CWidget* previous = nullptr;
   for (std::size_t i = 0; i < widget_table::kRows.size(); ++i) {
     const Row& r = widget_table::kRows[i];
-    CWidget* w = make_widget(*this, r);
+    CWidget* w = widget_table::make_widget(*this, r);
     if (i < widget_table::kControlEntries) {
       ControlKv* c = controls[static_cast<std::size_t>(widget_table::kEntryControl[i])];
       if (r.axis == Axis::None) c->bind(w, this);
