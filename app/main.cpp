@@ -14,6 +14,7 @@
 #include "app/image_size.h"
 #include "app/info_command.h"
 #include "app/overlay_command.h"
+#include "app/shot_options_cli.h"
 #include "app/render_command.h"
 
 namespace {
@@ -58,15 +59,7 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
                    ".tif .dpx .jpg); folders are created")
       ->type_name("PATTERN")
       ->required();
-  render
-      ->add_option("-i,--input", shot.input,
-                   "Input image or sequence (any format OpenImageIO reads); default: an "
-                   "embedded dusk sky")
-      ->type_name("PATTERN");
-  render
-      ->add_option("--matte", shot.matte,
-                   "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
-      ->type_name("PATTERN");
+  add_shot_options(*render, shot);
   render
       ->add_option("--frames", frames,
                    "Frames to write, FIRST-LAST or one FRAME; frame N is rendered at host time N")
@@ -82,43 +75,14 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
       ->add_option("--size", size,
                    "Output size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
-  render->add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
-      ->type_name("N")
-      ->check(CLI::Range(1, 64).description(""));
-  render
-      ->add_option("--module", shot.module_path,
-                   "Node module to load; default: BrumelKv.node next to this program")
-      ->type_name("PATH");
-  render->add_option("--load", settings.load_file, "Settings document to start from (see --save)")
-      ->type_name("FILE");
   render
       ->add_option("--save", options.save_file,
                    "Write the node's settings, after all settings options, to FILE before "
                    "rendering")
       ->type_name("FILE");
-  render
-      ->add_option("--demo", settings.demo,
-                   "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
-                   "Billow (any case)")
-      ->type_name("NAME");
-  render
-      ->add_option("--set", settings.sets,
-                   "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order "
-                   "(a name repeated on several pages means its first widget that takes a "
-                   "value: \"PreRoll=100\" is the number, not the button)")
-      ->type_name("\"NAME=VALUE\"")
-      ->take_all();
   render->add_option("--mode", settings.mode, "render or wireframe")
       ->type_name("MODE")
       ->capture_default_str();
-  render
-      ->add_option("--key", settings.keys,
-                   "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (a "
-                   "colour's value keeps its commas: \"Light=1:1,1,1,1,48:1,0.5,0,1\")")
-      ->type_name("\"NAME=F:V,F:V\"")
-      ->take_all();
-  render->add_flag("--preroll", settings.preroll,
-                   "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
   render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
 }
 

@@ -13,6 +13,7 @@
 #include "app/offscreen_gl.h"
 #include "app/progress.h"
 #include "app/settings.h"
+#include "app/shot_options_cli.h"
 #include "assim/image.h"
 
 namespace {
@@ -180,15 +181,7 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
       ->type_name("PIXELS")
       ->check(CLI::Range(0, 4096).description(""))
       ->capture_default_str();
-  overlay
-      ->add_option("-i,--input", shot.input,
-                   "Input image or sequence (any format OpenImageIO reads); default: an "
-                   "embedded dusk sky")
-      ->type_name("PATTERN");
-  overlay
-      ->add_option("--matte", shot.matte,
-                   "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
-      ->type_name("PATTERN");
+  add_shot_options(*overlay, shot);
   overlay
       ->add_option("--shot-start", shot.shot_start,
                    "Frame where the simulation starts; frames before N are simulated "
@@ -199,40 +192,15 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
       ->add_option("--size", line.size,
                    "View size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
-  overlay->add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
-      ->type_name("N")
-      ->check(CLI::Range(1, 64).description(""));
-  overlay
-      ->add_option("--module", shot.module_path,
-                   "Node module to load; default: BrumelKv.node next to this program")
-      ->type_name("PATH");
-  overlay->add_option("--load", settings.load_file, "Settings document to start from")
-      ->type_name("FILE");
   overlay
       ->add_option("--save", options.save_file,
                    "Write the node's settings to FILE after the drags")
       ->type_name("FILE");
   overlay
-      ->add_option("--demo", settings.demo,
-                   "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
-                   "Billow (any case)")
-      ->type_name("NAME");
-  overlay
-      ->add_option("--set", settings.sets,
-                   "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order")
-      ->type_name("\"NAME=VALUE\"")
-      ->take_all();
-  overlay
       ->add_option("--mode", settings.mode,
                    "render or wireframe (wireframe draws a circle for every particle)")
       ->type_name("MODE")
       ->capture_default_str();
-  overlay
-      ->add_option("--key", settings.keys, "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"")
-      ->type_name("\"NAME=F:V,F:V\"")
-      ->take_all();
-  overlay->add_flag("--preroll", settings.preroll,
-                    "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
   overlay->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
 }
 

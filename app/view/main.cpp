@@ -6,6 +6,7 @@
 #include "app/app_error.h"
 #include "app/frame_range.h"
 #include "app/image_size.h"
+#include "app/shot_options_cli.h"
 #include "app/view/viewer.h"
 #include "assim/number_text.h"
 
@@ -55,13 +56,7 @@ void add_options(CLI::App& app, ViewOptions& options, std::string& frames, std::
                  std::string& window, std::string& zoom, bool& no_overlay) {
   ShotOptions& shot = options.shot;
   SettingsRequest& settings = shot.settings;
-  app.add_option("-i,--input", shot.input,
-                 "Input image or sequence (any format OpenImageIO reads); default: an "
-                 "embedded dusk sky")
-      ->type_name("PATTERN");
-  app.add_option("--matte", shot.matte,
-                 "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
-      ->type_name("PATTERN");
+  add_shot_options(app, shot);
   app.add_option("--frames", frames,
                  "The shot: frames played (and looped), FIRST-LAST; frame N is rendered at "
                  "host time N")
@@ -69,32 +64,9 @@ void add_options(CLI::App& app, ViewOptions& options, std::string& frames, std::
       ->capture_default_str();
   app.add_option("--size", size, "Frame size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
-  app.add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
-      ->type_name("N")
-      ->check(CLI::Range(1, 64).description(""));
-  app.add_option("--module", shot.module_path,
-                 "Node module to load; default: BrumelKv.node next to this program")
-      ->type_name("PATH");
-  app.add_option("--load", settings.load_file, "Settings document to start from")
-      ->type_name("FILE");
-  app.add_option("--demo", settings.demo,
-                 "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
-                 "Billow (any case)")
-      ->type_name("NAME");
-  app.add_option("--set", settings.sets,
-                 "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order")
-      ->type_name("\"NAME=VALUE\"")
-      ->take_all();
   app.add_option("--mode", settings.mode,
                  "render or wireframe; default: the node's own (wireframe)")
       ->type_name("MODE");
-  app.add_option("--key", settings.keys,
-                 "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (an edit in "
-                 "the panel makes the value constant)")
-      ->type_name("\"NAME=F:V,F:V\"")
-      ->take_all();
-  app.add_flag("--preroll", settings.preroll,
-               "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
   app.add_option("--window", window, "Window size WIDTHxHEIGHT")
       ->type_name("WxH")
       ->capture_default_str();
