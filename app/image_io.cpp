@@ -154,6 +154,12 @@ void write_host_image(const HostImage& image, const std::string& path) {
     spec.alpha_channel = 3;
     spec.attribute("oiio:UnassociatedAlpha", 1);
   }
+  write_image_file(std::move(output), spec, TypeDesc::UINT16, image.samples.data(),
+                   4 * sizeof(std::uint16_t), path);
+}
+
+void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
+                      const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
   const fs::path final_path(path);
   const fs::path temp_path = folder_of(path) / ("." + final_path.filename().string() + ".partial-" +
                                                 std::to_string(getpid()));
@@ -165,8 +171,7 @@ void write_host_image(const HostImage& image, const std::string& path) {
   };
   set_partial(temp_path.string());
   if (!output->open(temp_path.string(), spec)) throw fail(output->geterror());
-  const OIIO::stride_t pixel_stride = 4 * sizeof(std::uint16_t);
-  if (!output->write_image(TypeDesc::UINT16, image.samples.data(), pixel_stride)) {
+  if (!output->write_image(type, pixels, pixel_stride)) {
     output->close();
     throw fail(output->geterror());
   }

@@ -2,7 +2,10 @@
 // Images in and out through OpenImageIO (EXR, PNG, TIFF, DPX, JPEG and every
 // other format it reads). Samples pass as stored: alpha is neither
 // premultiplied on reading nor divided out on writing.
+#include <memory>
 #include <string>
+
+#include <OpenImageIO/imageio.h>
 
 #include "app/host_image.h"
 #include "app/image_size.h"
@@ -27,6 +30,13 @@ void prepare_output(const std::string& path);
 // leaves a truncated file under `path`. Throws AppError naming the file.
 void write_host_image(const HostImage& image, const std::string& path);
 
-// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) during write_host_image remove
+// Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
+// `output`, made for `path`, under a temporary name in the same folder, then
+// renames it to `path`. Throws AppError naming the file; nothing is left behind.
+void write_image_file(std::unique_ptr<OIIO::ImageOutput> output, const OIIO::ImageSpec& spec,
+                      OIIO::TypeDesc type, const void* pixels, OIIO::stride_t pixel_stride,
+                      const std::string& path);
+
+// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) during a write remove
 // the temporary file before the program ends as the signal would end it.
 void remove_partial_file_on_interrupt();
