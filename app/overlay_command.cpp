@@ -36,16 +36,6 @@ bool parse_point(std::string_view text, float& x, float& y) {
          parse_number(text.substr(comma + 1), y);
 }
 
-void check_settings_folder(const std::string& path) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
-    throw AppError("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
-                   "\" does not exist");
-  }
-}
-
 std::string point_text(float x, float y) {
   std::ostringstream text;
   text << x << "," << y;

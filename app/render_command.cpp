@@ -7,20 +7,6 @@
 #include "app/image_sequence.h"
 #include "app/progress.h"
 
-namespace {
-
-void check_settings_folder(const std::string& path) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = ".";
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
-    throw AppError("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
-                   "\" does not exist");
-  }
-}
-
-}  // namespace
-
 int run_render(const RenderOptions& options) {
   const ImageSequence output(options.output);
   const FrameRange frames = options.shot.frames;

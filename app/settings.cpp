@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <charconv>
+#include <filesystem>
 
 #include "app/app_error.h"
 #include "app/name_suggestions.h"
@@ -137,4 +138,14 @@ void save_settings(const FXNode& node, const std::string& path) {
   if (!node.reg_save(document)) throw AppError("the node could not save its settings");
   std::string error;
   if (!document.write_file(path, error)) throw AppError("--save: " + error);
+}
+
+void check_settings_folder(const std::string& path) {
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw AppError("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
+                   "\" does not exist");
+  }
 }

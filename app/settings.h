@@ -25,6 +25,9 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time);
 // Writes the node's settings document (every widget's value and keys) to
 // `path`, through a temporary file. Throws AppError naming the file.
 void save_settings(const FXNode& node, const std::string& path);
+// Checks before any rendering that the folder of a settings document to be
+// saved exists. Throws AppError naming the path otherwise.
+void check_settings_folder(const std::string& path);
 
 // One keyframe of a --key text.
 struct KeyframeText {
