@@ -13,6 +13,22 @@
 
 class ControlKv;
 
+// Where and how one particle is drawn this frame: its stamp level, opacity A (1..32767),
+// the pixel of the stamp's centre and the sub-pixel fractions left over.
+struct PuffPlacement {
+  std::int32_t level = 0;
+  std::int32_t opacity = 0;
+  std::int32_t ix = 0;
+  std::int32_t iy = 0;
+  float fx = 0.0f;
+  float fy = 0.0f;
+};
+
+// Whether a stamp of half-width `half` centred on (ix, iy) misses columns 0..width-1 or
+// rows first..last (the vertical tests use the horizontal half too).
+bool puff_misses(std::int32_t ix, std::int32_t iy, std::int32_t half, std::int32_t width,
+                 std::int32_t first, std::int32_t last);
+
 // A birth point: fractions of the frame in x and y, depth in z.
 struct BirthPoint {
   float x;
@@ -76,9 +92,28 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // Draws every live particle into output rows first..last (a row job).
   void render_band(std::int32_t first, std::int32_t last);
   void draw_puff(const Particle* p, std::int32_t first, std::int32_t last);
+  // Projects a particle: false when it is not drawn (no opacity, at or behind the
+  // camera, a level outside the table). Reads the particle and the derived constants.
+  bool place_puff(const Particle* p, PuffPlacement& at) const;
+  // The plain draw of a placed puff (shift and blend of the rows in the band).
+  void draw_plain_puff(const PuffStamp& base, const PuffPlacement& at, std::int32_t first,
+                       std::int32_t last);
+  // The textured draw of a placed puff (textured_draw.cpp).
+  void draw_textured_puff(const Particle* p, const PuffStamp& base, const PuffPlacement& at,
+                          std::int32_t first, std::int32_t last);
+  // Blends a stamp already shifted, centred on (ix, iy), into rows first..last.
   void splat_stamp(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
                    const PuffStamp* stamp, std::int32_t first, std::int32_t last,
                    const Particle* p);
+
+  // --- reference renderer (cloud_renderer_reference.cpp) ---
+  // The straightforward draw, identical in every bit to the one above: a whole shifted
+  // copy of each stamp, blended a sample at a time. For tests and benchmarks only.
+  void render_band_reference(std::int32_t first, std::int32_t last);
+  void draw_puff_reference(const Particle* p, std::int32_t first, std::int32_t last);
+  void splat_stamp_reference(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
+                             const PuffStamp* stamp, std::int32_t first, std::int32_t last,
+                             const Particle* p);
 
   // --- reactions to control changes (control_reactions.cpp) ---
   void controls_changed() override;
