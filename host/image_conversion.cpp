@@ -68,6 +68,8 @@ std::unique_ptr<ImageBuffer> import_image(const _image_str* src, const _image_st
   const bool resample = ref != nullptr && (ref->width != src->width || ref->height != src->height);
   auto result = std::make_unique<ImageBuffer>(resample ? ref->width : src->width,
                                               resample ? ref->height : src->height);
+  // Halved host samples, and the resampler's clamped ones, all lie in 0..32767.
+  result->samplesInRange = true;
   if (!resample) {
     copy_into(*src, *result);
     return result;

@@ -52,11 +52,14 @@ std::uint16_t scaled_sample(std::uint16_t sample, float factor) {
 }  // namespace
 
 void ImageBuffer::copyScaled(const ImageBuffer& source, float f0, float f1, float f2, float f3) {
+  const bool whole = source.width == width && source.height == height;
   if (f0 == 1.0f && f1 == 1.0f && f2 == 1.0f && f3 == 1.0f) {
+    samplesInRange = whole && source.samplesInRange;
     const std::size_t row_bytes = static_cast<std::size_t>(source.width) * 8;
     for (std::int32_t y = 0; y < source.height; ++y) std::memcpy(rows[y], source.rows[y], row_bytes);
     return;
   }
+  samplesInRange = whole;
   const float f[4] = {f0, f1, f2, f3};
   for (std::int32_t y = 0; y < source.height; ++y) {
     const std::uint16_t* in = source.rows[y];

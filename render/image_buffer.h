@@ -26,6 +26,8 @@ class ImageBuffer {
   // multiplied by fc. All four factors exactly 1.0: a raw, bit-exact row copy. Otherwise
   // per sample: float sample * fc in single precision, truncated toward zero, clamped to
   // 0..kImageMax (a NaN product gives 0). This buffer must be at least as large as source.
+  // samplesInRange follows: the source's for a raw copy, true for a scaled one, when the
+  // copy covers this whole buffer; false otherwise.
   void copyScaled(const ImageBuffer& source, float f0, float f1, float f2, float f3);
   // Copies channel 3 of every pixel of source into this buffer, leaving channels 0..2
   // alone; a row job over this buffer's height. Source must be at least as large.
@@ -45,4 +47,7 @@ class ImageBuffer {
   double aspectX = 1.0;
   double aspectY = 1.0;
   float resolutionScale = 0.0f;
+  // True when every sample is known to lie in 0..kImageMax (set by whoever fills the
+  // buffer so; copyScaled passes it on). Lets the renderer skip clamps that cannot bite.
+  bool samplesInRange = false;
 };

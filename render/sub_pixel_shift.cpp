@@ -39,23 +39,7 @@ S store(double v) {
   else return static_cast<S>(std::floor(v + 0.5));
 }
 
-// One-dimensional linear shift parameters: the weight of the right-hand tap and the
-// source position just before target sample 0.
-struct Shift {
-  double weight;
-  std::int64_t offset;
-};
-
-// Beyond this every read falls outside any raster, whatever the fraction.
-constexpr float kFar = 131072.0f;
-
-// The parameters of a shift by d: its whole part and the fraction left over.
-Shift shift_of(float d) {
-  d = std::clamp(d, -kFar, kFar);
-  const auto whole = static_cast<std::int32_t>(d);
-  const double f = d - static_cast<float>(whole);
-  return {f >= 0.0 ? 1.0 - f : -f, static_cast<std::int64_t>(std::floor(-f - 1.0 - whole))};
-}
+using Shift = ShiftTaps;
 
 // One row of the horizontal pass: `n_out` pixels of `ch` samples from a row of `n_in`.
 template <class S>
@@ -117,12 +101,12 @@ void shift_passes(const Raster& source, Raster& middle, Raster& target, float dx
   if (raster_same_geometry(&source, &middle) && dx == 0.0f)
     raster_copy(&source, &middle);
   else
-    shift_rows<S>(source, middle, shift_of(dx), 0, source.height - 1);
+    shift_rows<S>(source, middle, shift_taps(dx), 0, source.height - 1);
 
   if (raster_same_geometry(&middle, &target) && dy == 0.0f)
     raster_copy(&middle, &target);
   else
-    shift_columns<S>(middle, target, shift_of(dy), 0, target.width - 1);
+    shift_columns<S>(middle, target, shift_taps(dy), 0, target.width - 1);
 }
 
 // Rows first..last of a w x h plane shifted by (fx, fy) into a (w + 2) x (h + 2) one, as
@@ -132,8 +116,8 @@ void shift_passes(const Raster& source, Raster& middle, Raster& target, float dx
 template <class S>
 bool shift_plane_rows(const S* from, S* to, std::int32_t w, std::int32_t h, float fx, float fy,
                       std::int32_t first, std::int32_t last) {
-  const Shift shx = shift_of(fx);
-  const Shift shy = shift_of(fy);
+  const Shift shx = shift_taps(fx);
+  const Shift shy = shift_taps(fy);
   const std::int64_t wide = static_cast<std::int64_t>(w) + 2;
   // Target row k reads intermediate rows k + offset and k + offset + 1.
   const std::int64_t m0 = std::max<std::int64_t>(0, shy.offset + first);
@@ -171,6 +155,15 @@ void shift_plane(void* from, void* to, std::int32_t width, std::int32_t height, 
 }
 
 }  // namespace
+
+ShiftTaps shift_taps(float d) {
+  // Beyond this every read falls outside any raster, whatever the fraction.
+  constexpr float kFar = 131072.0f;
+  d = std::clamp(d, -kFar, kFar);
+  const auto whole = static_cast<std::int32_t>(d);
+  const double f = d - static_cast<float>(whole);
+  return {f >= 0.0 ? 1.0 - f : -f, static_cast<std::int64_t>(std::floor(-f - 1.0 - whole))};
+}
 
 std::int64_t raster_row_bytes(std::int32_t width, std::int32_t channels, std::int32_t sample_type) {
   return raster_bytes(width, 1, channels, sample_type);

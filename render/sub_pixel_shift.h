@@ -50,6 +50,15 @@ bool raster_copy(const Raster* source, Raster* target);
 // buffer is missing, or the intermediate raster cannot be made.
 bool raster_shift(const Raster* source, Raster* target, float dx, float dy);
 
+// One-dimensional linear shift by d: target sample k reads source samples
+// offset + k (weight 1 - weight) and offset + k + 1 (weight `weight`), zero outside;
+// value = left + weight x (right - left) in double precision.
+struct ShiftTaps {
+  double weight;
+  std::int64_t offset;
+};
+ShiftTaps shift_taps(float d);
+
 // A new stamp (the caller frees it with stamp_free) two pixels wider and higher than
 // `stamp`, holding it shifted by (fx, fy), each first clamped to -0.999..0.999: for
 // non-zero fractions the centre pixel lands at the new centre plus (fx, fy); a fraction

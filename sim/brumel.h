@@ -95,9 +95,10 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // Projects a particle: false when it is not drawn (no opacity, at or behind the
   // camera, a level outside the table). Reads the particle and the derived constants.
   bool place_puff(const Particle* p, PuffPlacement& at) const;
-  // The plain draw of a placed puff (shift and blend of the rows in the band).
-  void draw_plain_puff(const PuffStamp& base, const PuffPlacement& at, std::int32_t first,
-                       std::int32_t last);
+  // Draws a placed puff into rows first..last; `in_range` tells that every sample of
+  // those rows is known to lie in 0..32767.
+  void draw_placed(const Particle* p, const PuffPlacement& at, std::int32_t first,
+                   std::int32_t last, bool in_range);
   // The textured draw of a placed puff (textured_draw.cpp).
   void draw_textured_puff(const Particle* p, const PuffStamp& base, const PuffPlacement& at,
                           std::int32_t first, std::int32_t last);

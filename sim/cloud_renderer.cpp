@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "render/image_buffer.h"
+#include "render/shifted_blend.h"
 #include "render/sub_pixel_shift.h"
 #include "sim/brumel.h"
 #include "sim/cloud_blend.h"
@@ -102,17 +103,27 @@ bool Brumel::place_puff(const Particle* p, PuffPlacement& at) const {
 
 void Brumel::render_band(std::int32_t first, std::int32_t last) {
   CloudSystem* s = system;
-  if (!s || first > last || s->live_count <= 0) return;
+  const ImageBuffer* out = output_image.image;
+  if (!s || !out || first > last || s->live_count <= 0) return;
+  const bool in_range = out->samplesInRange ||
+                        rows_in_range(out->rows, out->width, std::max(first, 0),
+                                      std::min(last, out->height - 1));
   for (const Particle* p = s->live_list; p; p = p->next) {
     if (abort_requested()) break;
-    draw_puff(p, first, last);
+    PuffPlacement at;
+    if (place_puff(p, at)) draw_placed(p, at, first, last, in_range);
   }
 }
 
 void Brumel::draw_puff(const Particle* p, std::int32_t first, std::int32_t last) {
-  const CloudSystem* s = system;
   PuffPlacement at;
-  if (!place_puff(p, at)) return;
+  const ImageBuffer* out = output_image.image;
+  if (out && place_puff(p, at)) draw_placed(p, at, first, last, out->samplesInRange);
+}
+
+void Brumel::draw_placed(const Particle* p, const PuffPlacement& at, std::int32_t first,
+                         std::int32_t last, bool in_range) {
+  const CloudSystem* s = system;
   // A level whose stamp could not be built is skipped.
   const PuffStamp* base = s->stamps[at.level];
   if (!base) return;
@@ -123,41 +134,34 @@ void Brumel::draw_puff(const Particle* p, std::int32_t first, std::int32_t last)
     draw_textured_puff(p, *base, at, first, last);
     return;
   }
-  draw_plain_puff(*base, at, first, last);
+  ImageBuffer* out = output_image.image;
+  if (!out) return;
+  const std::int32_t sw = base->width + 2;
+  const std::int32_t half = sw / 2;
+  ShiftedBlend job;
+  job.stamp = base;
+  job.fx = at.fx;
+  job.fy = at.fy;
+  job.x0 = at.ix - half;
+  job.y0 = at.iy - half;
+  job.j0 = std::max(0, std::max(first, 0) - job.y0);
+  job.j1 = std::min(base->height + 2, std::min(last, out->height - 1) - job.y0 + 1);
+  job.i0 = std::max(0, -job.x0);
+  job.i1 = std::min(sw, std::min(s->frame_width, out->width) - job.x0);
+  if (job.j0 >= job.j1 || job.i0 >= job.i1) return;
+  job.rows = out->rows;
+  job.a_row = row_opacity(at.opacity, s->density);
+  const CloudColours colours = cloud_colours(*s);
+  std::copy(colours.lit, colours.lit + 3, job.lit);
+  std::copy(colours.shadow, colours.shadow + 3, job.shadow);
+  job.clamp_untouched = !in_range;
+  // Stamps too large for the shift, or a fraction that is not a number, take the
+  // general path, which gives those stamps no density.
+  if (!blend_shifted_stamp(job)) draw_puff_reference(p, first, last);
 }
 
 void Brumel::splat_stamp(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
                          const PuffStamp* stamp, std::int32_t first, std::int32_t last,
                          const Particle* p) {
   splat_stamp_reference(ix, iy, opacity, stamp, first, last, p);
-}
-
-void Brumel::draw_plain_puff(const PuffStamp& base, const PuffPlacement& at, std::int32_t first,
-                             std::int32_t last) {
-  const CloudSystem* s = system;
-  ImageBuffer* out = output_image.image;
-  if (!out) return;
-  const std::int32_t full = base.height + 2;
-  const std::int32_t sw = base.width + 2;
-  const std::int32_t half = sw / 2;
-  const std::int32_t x0 = at.ix - half;
-  const std::int32_t y0 = at.iy - half;
-  const std::int32_t j0 = std::max(0, std::max(first, 0) - y0);
-  const std::int32_t j1 = std::min(full, std::min(last, out->height - 1) - y0 + 1);
-  const std::int32_t i0 = std::max(0, -x0);
-  const std::int32_t i1 = std::min(sw, std::min(s->frame_width, out->width) - x0);
-  if (j0 >= j1 || i0 >= i1) return;
-  PuffStamp* rows = shift_stamp_rows(&base, at.fx, at.fy, j0, j1 - 1);
-  if (!rows) return;  // no memory for the copy: this band skips the particle
-  const std::int32_t a_row = row_opacity(at.opacity, s->density);
-  const CloudColours colours = cloud_colours(*s);
-  for (std::int32_t j = j0; j < j1; ++j) {
-    std::uint16_t* row = out->rows[y0 + j];
-    const std::int32_t* dens_row = rows->density + static_cast<std::size_t>(j - j0) * sw;
-    const float* shade_row = rows->shade + static_cast<std::size_t>(j - j0) * sw;
-    for (std::int32_t i = i0; i < i1; ++i)
-      blend_sample(row + static_cast<std::size_t>(x0 + i) * 4, (dens_row[i] * a_row) >> 8,
-                   shade_row[i], colours);
-  }
-  stamp_free(rows);
 }
