@@ -3,6 +3,8 @@
 // threads: run_parallel_job hands a job to the host's multiprocessing service, which runs
 // parallel_slice once on every processor; each call works out its own contiguous,
 // inclusive range of items and runs the worker on it.
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 // --- The bridge to the host's service, implemented by the host adapter. ---
@@ -75,4 +77,45 @@ void run_parallel_job(T* object, void (T::*worker)(std::int32_t, std::int32_t),
   bridge_exec(&parallel_slice<T>, object, &job,
               reinterpret_cast<void*>(static_cast<std::intptr_t>(count)),
               reinterpret_cast<void*>(static_cast<std::intptr_t>(n)), nullptr, nullptr);
+}
+
+// --- Bands taken as they come ---
+
+// A job whose items are cut into bands of `band` items (the last may be shorter) that
+// the processors take one at a time, each as soon as it has finished the previous one,
+// so uneven work spreads evenly. Every item belongs to exactly one band.
+template <class T>
+struct BandJob {
+  void (T::*worker)(std::int32_t first, std::int32_t last);
+  std::int32_t count;
+  std::int32_t band;
+  std::atomic<std::int32_t> next{0};
+};
+
+// The entry handed to the host's service for a BandJob: words are the object and the job.
+template <class T>
+void parallel_bands(void* object, void* job, void* /*unused*/, void* /*unused*/,
+                    void* /*unused*/, void* /*unused*/) {
+  auto* j = static_cast<BandJob<T>*>(job);
+  for (;;) {
+    const std::int32_t b = j->next.fetch_add(1, std::memory_order_relaxed);
+    if (b >= (j->count + j->band - 1) / j->band) return;
+    const std::int32_t first = b * j->band;
+    (static_cast<T*>(object)->*(j->worker))(first, std::min(j->count, first + j->band) - 1);
+  }
+}
+
+// Runs object->*worker over items 0..count-1 in bands of about count / (16 x processors)
+// items (at least `min_band`), taken by the host's processors as they come free. With
+// one processor the worker gets (0, count - 1) on the calling thread.
+template <class T>
+void run_parallel_bands(T* object, void (T::*worker)(std::int32_t, std::int32_t),
+                        std::int32_t count, std::int32_t min_band) {
+  const int n = bridge_numprocs();
+  if (n < 2 || count <= min_band) {
+    (object->*worker)(0, count - 1);
+    return;
+  }
+  BandJob<T> job{worker, count, std::max(min_band, (count + 16 * n - 1) / (16 * n))};
+  bridge_exec(&parallel_bands<T>, object, &job, nullptr, nullptr, nullptr, nullptr);
 }

@@ -3,6 +3,7 @@
 // per-frame random material and the stamp table. `render` is the frame driver:
 // every call advances the cloud by one step (plus pre-roll steps on request).
 #include <cstdint>
+#include <vector>
 
 #include "framework/brumel_info.h"
 #include "framework/overlay_kv.h"
@@ -89,6 +90,11 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   float grow_envelope(const Particle* p) const;
 
   // --- cloud renderer (cloud_renderer.cpp) ---
+  // Draws every live particle into the output: the frame's row job, in bands that the
+  // processors take as they come free (the result is the same for any split).
+  void render_cloud();
+  // Band worker of render_cloud: the particles placed for this frame, in list order.
+  void draw_placed_band(std::int32_t first, std::int32_t last);
   // Draws every live particle into output rows first..last (a row job).
   void render_band(std::int32_t first, std::int32_t last);
   void draw_puff(const Particle* p, std::int32_t first, std::int32_t last);
@@ -163,4 +169,10 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // drawing: the step still sorts its particles, so the painter's order stays
   // exactly that of a drawn run.
   std::int32_t draw_suppressed = 0;
+  // The particles render_cloud draws this frame, placed; kept to reuse its memory.
+  struct PlacedPuff {
+    const Particle* particle;
+    PuffPlacement at;
+  };
+  std::vector<PlacedPuff> placed;
 };

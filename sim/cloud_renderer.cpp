@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "render/image_buffer.h"
+#include "render/parallel.h"
 #include "render/shifted_blend.h"
 #include "render/sub_pixel_shift.h"
 #include "sim/brumel.h"
@@ -99,6 +100,31 @@ bool Brumel::place_puff(const Particle* p, PuffPlacement& at) const {
   at.fx = xp - static_cast<float>(at.ix);
   at.fy = yp - static_cast<float>(at.iy);
   return true;
+}
+
+void Brumel::render_cloud() {
+  CloudSystem* s = system;
+  const ImageBuffer* out = output_image.image;
+  if (!s || !out || s->live_count <= 0) return;
+  // Each particle is placed once for the frame; the bands then only clip and draw.
+  placed.clear();
+  for (const Particle* p = s->live_list; p; p = p->next) {
+    PlacedPuff puff{p, {}};
+    if (place_puff(p, puff.at)) placed.push_back(puff);
+  }
+  run_parallel_bands(this, &Brumel::draw_placed_band, s->frame_height, 8);
+}
+
+void Brumel::draw_placed_band(std::int32_t first, std::int32_t last) {
+  const ImageBuffer* out = output_image.image;
+  if (first > last) return;
+  const bool in_range = out->samplesInRange ||
+                        rows_in_range(out->rows, out->width, std::max(first, 0),
+                                      std::min(last, out->height - 1));
+  for (const PlacedPuff& puff : placed) {
+    if (abort_requested()) break;
+    draw_placed(puff.particle, puff.at, first, last, in_range);
+  }
 }
 
 void Brumel::render_band(std::int32_t first, std::int32_t last) {

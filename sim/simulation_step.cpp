@@ -174,7 +174,7 @@ void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
     // later frames is that of a drawn run.
     if (!draw_suppressed) {
       in_mp_region = 1;
-      run_parallel(&Brumel::render_band, h);
+      render_cloud();
       in_mp_region = 0;
     }
   }
