@@ -88,51 +88,41 @@ struct BillowScene {
   }
 };
 
-// One frame of the Billow steady state (1000 particles) drawn in row bands over
-// state.range(1) processors; the output is reset to the background before each frame,
-// outside the timing.
+// Path 0 is the reference renderer (whole shifted stamps, the frame cut into one even
+// slice of rows per processor, as the renderer first did it); path 1 the renderer the
+// node uses.
+constexpr int kReference = 0;
+
+// One frame of the Billow steady state (1000 particles) on state.range(2) processors;
+// the output is reset to the background before each frame, outside the timing.
 void BM_BillowFrame(benchmark::State& state) {
-  BillowScene scene(state.range(0) != 0);
+  BillowScene scene(state.range(1) != 0);
   scene.populate(1000);
-  smp_set_numprocs(static_cast<int>(state.range(1)));
+  smp_set_numprocs(static_cast<int>(state.range(2)));
   for (auto _ : state) {
     state.PauseTiming();
     scene.reset();
     state.ResumeTiming();
-    scene.b->render_cloud();
+    if (state.range(0) == kReference)
+      scene.b->run_parallel(&Brumel::render_band_reference, kHeight);
+    else
+      scene.b->render_cloud();
     benchmark::DoNotOptimize(scene.out->pixels[0]);
   }
   smp_set_numprocs(1);
 }
 BENCHMARK(BM_BillowFrame)
-    ->ArgNames({"textured", "procs"})
-    ->ArgsProduct({{0, 1}, {1, 2}})
+    ->ArgNames({"path", "textured", "procs"})
+    ->ArgsProduct({{0, 1}, {0, 1}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
-// One blend of a shifted level-120 stamp (291 x 291 samples at 1920 wide) lying wholly
-// inside the frame: counter "per_sample" is the time per blended stamp sample.
-void BM_SplatStamp(benchmark::State& state) {
-  BillowScene scene(state.range(0) != 0);
-  scene.populate(1);
-  const Particle* p = scene.s->live_list;
-  PuffStamp* shifted = shift_stamp(scene.s->stamps[120], 0.3f, 0.6f);
-  const double samples = static_cast<double>(shifted->width) * shifted->height;
-  for (auto _ : state) {
-    scene.b->splat_stamp(960, 540, 32767, shifted, 0, kHeight - 1, p);
-    benchmark::DoNotOptimize(scene.out->pixels[0]);
-  }
-  stamp_free(shifted);
-  state.counters["per_sample"] = benchmark::Counter(
-      samples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_SplatStamp)->ArgNames({"textured"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
-
-// The whole draw of one level-120 puff on one band covering the frame: the sub-pixel
-// shift of its stamp and the blend. Counter "per_sample" as above, per drawn sample.
+// The whole draw of one level-120 puff (291 x 291 shifted samples at 1920 wide) on one
+// band covering the frame: the sub-pixel shift and the blend. Counter "per_sample": time
+// per sample of the shifted stamp.
 void BM_DrawPuff(benchmark::State& state) {
-  BillowScene scene(state.range(0) != 0);
+  BillowScene scene(state.range(1) != 0);
   scene.populate(1);
   Particle* p = scene.s->live_list;
   p->x = 0.5f + 0.3f / kWidth;
@@ -141,12 +131,18 @@ void BM_DrawPuff(benchmark::State& state) {
   const double samples = static_cast<double>(scene.s->stamps[120]->width + 2) *
                          (scene.s->stamps[120]->height + 2);
   for (auto _ : state) {
-    scene.b->draw_puff(p, 0, kHeight - 1);
+    if (state.range(0) == kReference)
+      scene.b->draw_puff_reference(p, 0, kHeight - 1);
+    else
+      scene.b->draw_puff(p, 0, kHeight - 1);
     benchmark::DoNotOptimize(scene.out->pixels[0]);
   }
   state.counters["per_sample"] = benchmark::Counter(
       samples, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_DrawPuff)->ArgNames({"textured"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DrawPuff)
+    ->ArgNames({"path", "textured"})
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -169,6 +169,8 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // drawing: the step still sorts its particles, so the painter's order stays
   // exactly that of a drawn run.
   std::int32_t draw_suppressed = 0;
+  // Benchmarks set this to draw frames with the reference renderer; the node never does.
+  bool reference_render = false;
   // The particles render_cloud draws this frame, placed; kept to reuse its memory.
   struct PlacedPuff {
     const Particle* particle;

@@ -174,7 +174,10 @@ void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
     // later frames is that of a drawn run.
     if (!draw_suppressed) {
       in_mp_region = 1;
-      render_cloud();
+      if (reference_render)
+        run_parallel(&Brumel::render_band_reference, s->frame_height);
+      else
+        render_cloud();
       in_mp_region = 0;
     }
   }
