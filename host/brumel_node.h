@@ -4,8 +4,10 @@
 // and carries host calls (frames, control changes, viewer events) to the effect.
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "assim/fx_node.h"
+#include "render/image_buffer.h"
 
 class Brumel;
 class ControlKv;
@@ -63,6 +65,10 @@ class BrumelNode : public FXNode {
   ControlKv* entry_control(int entry) const;
 
   Brumel* effect = nullptr;
+  // The frame's image buffers, kept between frames and reused while the sizes hold.
+  std::unique_ptr<ImageBuffer> frame_source;
+  std::unique_ptr<ImageBuffer> frame_matte;
+  std::unique_ptr<ImageBuffer> frame_output;
   bool first_process_pending = true;
   std::array<WidgetEntry, kWidgetCount> widgets{};
 

@@ -71,19 +71,26 @@ int BrumelNode::process_image(double time, _image_str** inputs, _image_str* outp
   effect->length = static_cast<double>(get_input_length(0));
 
   FrameScope scope{*effect};
-  std::unique_ptr<ImageBuffer> source, matte, out;
   try {
-    source = import_image(input0, output);
-    fill_input_slot(effect->source_image, source.get(), input0, 0, this);
+    // The buffers are kept between frames and reused while the sizes hold. Without a
+    // second input the matte is the source itself. The output buffer is not filled from
+    // the host's image: the frame driver overwrites all of it with the source first.
+    import_image_into(input0, output, frame_source);
+    fill_input_slot(effect->source_image, frame_source.get(), input0, 0, this);
     if (input1 != nullptr) {
-      matte = import_image(input1, output);
-      fill_input_slot(effect->matte_image, matte.get(), input1, 1, this);
+      import_image_into(input1, output, frame_matte);
+      fill_input_slot(effect->matte_image, frame_matte.get(), input1, 1, this);
     } else {
-      matte = import_image(input0, output);
-      fill_input_slot(effect->matte_image, matte.get(), input0, 0, this);
+      frame_matte.reset();
+      fill_input_slot(effect->matte_image, frame_source.get(), input0, 0, this);
     }
-    out = import_image(output, nullptr);
-    effect->output_image.image = out.get();
+    if (!frame_output || frame_output->width != output->width ||
+        frame_output->height != output->height) {
+      frame_output.reset();
+      frame_output = std::make_unique<ImageBuffer>(output->width, output->height);
+    }
+    ImageBuffer* out = frame_output.get();
+    effect->output_image.image = out;
 
     int width = 0, height = 0;
     get_output_size(width, height);
@@ -102,10 +109,11 @@ int BrumelNode::process_image(double time, _image_str** inputs, _image_str* outp
     effect->render();
     effect->draw_suppressed = 0;
 
-    source.reset();
-    matte.reset();
-    if (!catch_up) export_image(out.get(), output);
+    if (!catch_up) export_image(out, output);
   } catch (const std::bad_alloc&) {
+    frame_source.reset();
+    frame_matte.reset();
+    frame_output.reset();
     char text[200];
     std::snprintf(text, sizeof text,
                   "Vexlings.Brumel: frame %g refused: not enough memory for its image "

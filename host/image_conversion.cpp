@@ -5,52 +5,21 @@
 #include <cstring>
 #include <new>
 
+#include "host/sample_rows.h"
 #include "render/resampler.h"
 
 namespace {
-
-constexpr std::uint16_t kOpaque = ImageBuffer::kImageMax;
-
-std::uint16_t narrow(std::uint16_t s) { return static_cast<std::uint16_t>(s >> 1); }
-
-// 0..32767 back to 0..65535: the lowest bit takes the highest, so 32767 gives 65535.
-std::uint16_t widen(std::uint16_t s) { return static_cast<std::uint16_t>((s << 1) | (s >> 14)); }
 
 std::size_t row_samples(const _image_str& image) {
   return static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.channels);
 }
 
 void copy_into(const _image_str& src, ImageBuffer& buffer) {
-  const int channels = src.channels;
   const bool reversed = (src.flags & kImageRowsReversed) != 0;
   for (std::int32_t y = 0; y < src.height; ++y) {
     const std::int32_t memory_row = reversed ? src.height - 1 - y : y;
-    const std::uint16_t* s = src.data + row_samples(src) * static_cast<std::size_t>(memory_row);
-    std::uint16_t* d = buffer.rows[y];
-    for (std::int32_t x = 0; x < src.width; ++x, s += channels, d += 4) {
-      switch (channels) {
-        case 4:
-          d[0] = narrow(s[0]);
-          d[1] = narrow(s[1]);
-          d[2] = narrow(s[2]);
-          d[3] = narrow(s[3]);
-          break;
-        case 2:
-          d[0] = d[1] = d[2] = narrow(s[0]);
-          d[3] = narrow(s[1]);
-          break;
-        case 1:
-          d[0] = d[1] = d[2] = narrow(s[0]);
-          d[3] = kOpaque;
-          break;
-        default:
-          d[0] = narrow(s[0]);
-          d[1] = narrow(s[1]);
-          d[2] = narrow(s[2]);
-          d[3] = kOpaque;
-          break;
-      }
-    }
+    narrow_row(src.data + row_samples(src) * static_cast<std::size_t>(memory_row), src.channels,
+               src.width, buffer.rows[y]);
   }
 }
 
@@ -64,15 +33,28 @@ const char* image_problem(const _image_str& image) {
 }
 
 std::unique_ptr<ImageBuffer> import_image(const _image_str* src, const _image_str* ref) {
-  if (src == nullptr || image_problem(*src) != nullptr) return nullptr;
+  std::unique_ptr<ImageBuffer> result;
+  return import_image_into(src, ref, result) ? std::move(result) : nullptr;
+}
+
+bool import_image_into(const _image_str* src, const _image_str* ref,
+                       std::unique_ptr<ImageBuffer>& buffer) {
+  if (src == nullptr || image_problem(*src) != nullptr) return false;
   const bool resample = ref != nullptr && (ref->width != src->width || ref->height != src->height);
-  auto result = std::make_unique<ImageBuffer>(resample ? ref->width : src->width,
-                                              resample ? ref->height : src->height);
+  const std::int32_t width = resample ? ref->width : src->width;
+  const std::int32_t height = resample ? ref->height : src->height;
+  if (!buffer || buffer->width != width || buffer->height != height || !buffer->ownsPixels) {
+    buffer.reset();
+    buffer = std::make_unique<ImageBuffer>(width, height);
+  }
+  ImageBuffer* result = buffer.get();
+  result->aspectX = 1.0;
+  result->aspectY = 1.0;
   // Halved host samples, and the resampler's clamped ones, all lie in 0..32767.
   result->samplesInRange = true;
   if (!resample) {
     copy_into(*src, *result);
-    return result;
+    return true;
   }
   ImageBuffer working(src->width, src->height);
   copy_into(*src, working);
@@ -87,7 +69,7 @@ std::unique_ptr<ImageBuffer> import_image(const _image_str* src, const _image_st
         static_cast<std::size_t>(result->width) * static_cast<std::size_t>(result->height) * 4;
     if (samples != 0) std::memset(result->pixels, 0, samples * sizeof(std::uint16_t));
   }
-  return result;
+  return true;
 }
 
 void export_image(const ImageBuffer* buffer, _image_str* dst) {
@@ -97,29 +79,7 @@ void export_image(const ImageBuffer* buffer, _image_str* dst) {
   const std::int32_t width = std::min(dst->width, buffer->width);
   for (std::int32_t y = 0; y < height; ++y) {
     const std::uint16_t* s = buffer->rows[y];
-    std::uint16_t* d = dst->data + row_samples(*dst) * static_cast<std::size_t>(y);
-    for (std::int32_t x = 0; x < width; ++x, s += 4, d += channels) {
-      switch (channels) {
-        case 4:
-          d[0] = widen(s[0]);
-          d[1] = widen(s[1]);
-          d[2] = widen(s[2]);
-          d[3] = widen(s[3]);
-          break;
-        case 2:
-          d[0] = widen(s[0]);
-          d[1] = widen(s[3]);
-          break;
-        case 1:
-          d[0] = widen(s[0]);
-          break;
-        default:
-          d[0] = widen(s[0]);
-          d[1] = widen(s[1]);
-          d[2] = widen(s[2]);
-          break;
-      }
-    }
+    widen_row(s, width, channels, dst->data + row_samples(*dst) * static_cast<std::size_t>(y));
   }
   dst->flags = static_cast<std::uint8_t>(dst->flags & ~kImageRowsReversed);
 }

@@ -27,6 +27,11 @@ const char* image_problem(const _image_str& image);
 // null or has an image_problem. Throws std::bad_alloc when a buffer cannot be had;
 // nothing stays allocated then.
 std::unique_ptr<ImageBuffer> import_image(const _image_str* src, const _image_str* ref);
+// The same into `buffer`, whose memory is reused when it already has the size (so a
+// run of frames of one size allocates nothing); false, leaving it alone, when `src` is
+// null or has an image_problem.
+bool import_image_into(const _image_str* src, const _image_str* ref,
+                       std::unique_ptr<ImageBuffer>& buffer);
 
 // Writes `buffer` into `dst`: buffer row y into the y-th row in memory, each sample
 // as ((s << 1) | (s >> 14)) in 16 bits, only the channels `dst` has (see above);

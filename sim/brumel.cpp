@@ -78,10 +78,16 @@ void Brumel::render() {
   system->frame_width = frame_width;
   system->frame_height = frame_height;
 
-  // Reseed: both tables depend on the seed alone; the cursor carries on.
-  seed_gradients(gradient_table, -seed.value);
-  random_state = -seed.value;
-  fill_random_table(random_table, random_state);
+  // Reseed: both tables depend on the seed alone (every sequence starts afresh from its
+  // seed word), so they are refilled only when the seed differs from the last fill; the
+  // cursor carries on.
+  if (!tables_seeded || tables_seed != seed.value) {
+    seed_gradients(gradient_table, -seed.value);
+    random_state = -seed.value;
+    fill_random_table(random_table, random_state);
+    tables_seeded = true;
+    tables_seed = seed.value;
+  }
 
   out->copyScaled(*source, 1.0f, 1.0f, 1.0f, 1.0f);
 

@@ -165,6 +165,9 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   std::int32_t in_mp_region = 0;
   std::int32_t random_cursor = 0;
   std::int32_t random_state = -1;
+  // The seed the random and gradient tables were last filled from (none at first).
+  bool tables_seeded = false;
+  std::int32_t tables_seed = 0;
   // Set by the host adapter for frames that a render farm simulates without
   // drawing: the step still sorts its particles, so the painter's order stays
   // exactly that of a drawn run.
