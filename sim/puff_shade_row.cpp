@@ -7,6 +7,9 @@
 #include "hwy/highway.h"
 #include "sim/puff_shade_row.h"
 
+#include <cmath>
+#include <limits>
+
 HWY_BEFORE_NAMESPACE();
 namespace brumel_shade {
 namespace HWY_NAMESPACE {
@@ -46,6 +49,34 @@ void ShadeRowKernel(const ShadeRow& a, float* HWY_RESTRICT out) {
   }
 }
 
+void ShadeFactorsKernel(const ShadeFactors& a, float* HWY_RESTRICT inv_out,
+                        float* HWY_RESTRICT lift_out) {
+  const hn::ScalableTag<float> d;
+  const hn::RebindToSigned<decltype(d)> di;
+  const auto n = static_cast<std::int32_t>(hn::Lanes(d));
+  const auto m = hn::Set(di, a.m);
+  const auto lz = hn::Set(d, a.light_z);
+  const auto one = hn::Set(d, 1.0f);
+  const auto nan = hn::Set(d, std::numeric_limits<float>::quiet_NaN());
+  std::int32_t k = 0;
+  for (; k + n <= a.count; k += n) {
+    const auto h = hn::LoadU(di, a.h + k);
+    const auto rr = hn::LoadU(di, a.rr + k);
+    const auto inv = hn::Div(one, hn::Sqrt(hn::ConvertTo(d, hn::Add(hn::Mul(h, h), rr))));
+    const auto lift = hn::Mul(hn::Mul(hn::ConvertTo(d, h), inv), lz);
+    const auto outside = hn::RebindMask(d, hn::Gt(rr, m));
+    hn::StoreU(hn::IfThenElse(outside, nan, inv), d, inv_out + k);
+    hn::StoreU(hn::IfThenElse(outside, nan, lift), d, lift_out + k);
+  }
+  if (k < a.count) {
+    ShadeFactors tail = a;
+    tail.h += k;
+    tail.rr += k;
+    tail.count -= k;
+    shade_factors_scalar(tail, inv_out + k, lift_out + k);
+  }
+}
+
 }  // namespace HWY_NAMESPACE
 }  // namespace brumel_shade
 HWY_AFTER_NAMESPACE();
@@ -53,7 +84,23 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace brumel_shade {
 HWY_EXPORT(ShadeRowKernel);
+HWY_EXPORT(ShadeFactorsKernel);
 }  // namespace brumel_shade
+
+void shade_factors(const ShadeFactors& a, float* inv, float* lift) {
+  HWY_DYNAMIC_DISPATCH(brumel_shade::ShadeFactorsKernel)(a, inv, lift);
+}
+
+void shade_factors_scalar(const ShadeFactors& a, float* inv, float* lift) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (std::int32_t k = 0; k < a.count; ++k) {
+    inv[k] = lift[k] = nan;
+    if (a.rr[k] > a.m) continue;
+    const std::int32_t h = a.h[k];
+    inv[k] = 1.0f / std::sqrt(static_cast<float>(h * h + a.rr[k]));
+    lift[k] = static_cast<float>(h) * inv[k] * a.light_z;
+  }
+}
 
 void shade_row(const ShadeRow& a, float* out) {
   HWY_DYNAMIC_DISPATCH(brumel_shade::ShadeRowKernel)(a, out);

@@ -19,3 +19,16 @@ struct ShadeRow {
 void shade_row(const ShadeRow& a, float* out);
 // The same, one sample at a time: the definition the vector code must match.
 void shade_row_scalar(const ShadeRow& a, float* out);
+
+// The per-column factors of one row pair of the shade: for each column k with squared
+// offset rr[k] and hemisphere height h[k] (inside when rr[k] <= m), inv = 1 / sqrt(h * h
+// + rr) and lift = h * inv * light_z, both in single precision; NaN outside.
+struct ShadeFactors {
+  const std::int32_t* h;
+  const std::int32_t* rr;
+  std::int32_t count;
+  std::int32_t m;
+  float light_z;
+};
+void shade_factors(const ShadeFactors& a, float* inv, float* lift);
+void shade_factors_scalar(const ShadeFactors& a, float* inv, float* lift);

@@ -61,24 +61,32 @@ void fill_shade(PuffStamp& stamp, std::int32_t big_r, const StampInputs& in) {
   const std::int32_t m = (big_r + 1) * (big_r + 1);
   const float c = 2.0f - in.contrast;
   const auto n = static_cast<std::size_t>(2 * big_r + 1);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
   std::vector<float> inv(n);
   std::vector<float> lift(n);
   ShadeRow row{inv.data(),   lift.data(),  static_cast<std::int32_t>(n), big_r,
                0,            in.light_x,   in.light_y,
                in.brightness - c, in.brightness + c, 2.0f * c};
+  const auto quarter = static_cast<std::size_t>(big_r) + 1;
+  std::vector<std::int32_t> height(quarter);
+  std::vector<std::int32_t> squared(quarter);
+  std::vector<float> inv_q(quarter);
+  std::vector<float> lift_q(quarter);
   for (std::int32_t aj = 0; aj <= big_r; ++aj) {
+    // h = trunc(sqrt(m - rr)) is the integer square root (m < 2^52), which falls as the
+    // column moves out: walked down from the row's first value instead of a root each.
+    std::int32_t h = static_cast<std::int32_t>(std::sqrt(static_cast<double>(m - aj * aj)));
     for (std::int32_t ai = 0; ai <= big_r; ++ai) {
       const std::int32_t rr = ai * ai + aj * aj;
-      float inv_len = nan;
-      float up = nan;
-      if (rr <= m) {
-        const auto h = static_cast<std::int32_t>(std::sqrt(static_cast<double>(m - rr)));
-        inv_len = 1.0f / std::sqrt(static_cast<float>(h * h + rr));
-        up = static_cast<float>(h) * inv_len * in.light_z;
-      }
-      inv[big_r + ai] = inv[big_r - ai] = inv_len;
-      lift[big_r + ai] = lift[big_r - ai] = up;
+      const std::int32_t room = m - rr;
+      while (h > 0 && h * h > room) --h;
+      height[ai] = h;
+      squared[ai] = rr;
+    }
+    shade_factors({height.data(), squared.data(), big_r + 1, m, in.light_z}, inv_q.data(),
+                  lift_q.data());
+    for (std::int32_t ai = 0; ai <= big_r; ++ai) {
+      inv[big_r + ai] = inv[big_r - ai] = inv_q[ai];
+      lift[big_r + ai] = lift[big_r - ai] = lift_q[ai];
     }
     for (const std::int32_t j : {aj, -aj}) {
       row.row = j;

@@ -236,6 +236,37 @@ TEST(PuffStampBuild, MatchesTheReferenceOverStampInputs) {
   }
 }
 
+// Levels are built on demand after an invalidation, each from the inputs the table was
+// invalidated with, whatever changed since; a level is built once.
+TEST(PuffStampTable, LevelsBuiltLaterMatchTheTableOfTheirInvalidation) {
+  auto full = default_effect(400);
+  auto lazy = default_effect(400);
+  for (Brumel* b : {full.get(), lazy.get()}) {
+    b->aspect_x = 1.0f;
+    b->aspect_y = 0.9f;
+  }
+  full->rebuild_stamps();
+  lazy->invalidate_stamps();
+  lazy->build_stamp_levels({80, 10});
+  EXPECT_EQ(lazy->system->stamps[20], nullptr);
+  const PuffStamp* first = lazy->system->stamps[10];
+  lazy->frame_width = 900;
+  lazy->aspect_x = 2.0f;
+  lazy->system->fluffiness = 5.0f;
+  lazy->system->light_dir_x = 1.0f;
+  lazy->build_stamp_levels({20, 160, 10});
+  EXPECT_EQ(lazy->system->stamps[10], first);
+  for (const int level : {10, 20, 80, 160}) {
+    const PuffStamp* a = full->system->stamps[level];
+    const PuffStamp* b = lazy->system->stamps[level];
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->width, b->width) << level;
+    const auto n = static_cast<std::size_t>(a->width) * a->height;
+    EXPECT_EQ(std::memcmp(a->density, b->density, n * sizeof(std::int32_t)), 0) << level;
+    EXPECT_EQ(std::memcmp(a->shade, b->shade, n * sizeof(float)), 0) << level;
+  }
+}
+
 class PuffStampTableParallel : public ::testing::Test {
  protected:
   void TearDown() override { smp_set_numprocs(1); }
