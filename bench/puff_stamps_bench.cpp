@@ -96,9 +96,8 @@ BENCHMARK(BM_StampTable)
     ->UseRealTime();
 
 // The memory of a 16384-wide table: build 0 builds all 161 levels (as every dirty frame
-// did), build 1 only the levels that a cloud of Cloud Size 20 draws with a 35 % variation (
-// levels 52 to 108), as the step's pre-pass does. Run one at a time
-// under /usr/bin/time -v for the peak resident size; counter "bytes": the planes held.
+// did), build 1 only the levels that a cloud of Cloud Size 20 with a 35 % variation
+// draws (52 to 108), as the step's pre-pass does. Run one at a time under /usr/bin/time -v for the peak resident size; counter "bytes": the planes held.
 void BM_StampTableMemory(benchmark::State& state) {
   const bool lazy = state.range(0) != 0;
   auto b = std::make_unique<Brumel>();
