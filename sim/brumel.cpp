@@ -31,6 +31,7 @@ Brumel::Brumel() {
 }
 
 Brumel::~Brumel() {
+  for (PuffStamp* spare : spare_stamps) stamp_free(spare);
   if (system) ::destroy(system);
 }
 
@@ -97,7 +98,8 @@ void Brumel::render() {
     stamps_dirty = 1;
   }
   if (first_frame || stamps_dirty) {
-    rebuild_stamps();
+    // The levels are built by the step, as its particles first need them.
+    invalidate_stamps();
     first_frame = 0;
     stamps_dirty = 0;
     built_aspect_x = aspect_x;

@@ -30,6 +30,20 @@ struct PuffPlacement {
 bool puff_misses(std::int32_t ix, std::int32_t iy, std::int32_t half, std::int32_t width,
                  std::int32_t first, std::int32_t last);
 
+// What the stamp planes are built from, taken when the table is invalidated, so that a
+// level built frames later is the one a full build would have given then.
+struct StampInputs {
+  std::int32_t frame_width = 0;
+  float aspect_x = 1.0f;
+  float aspect_y = 1.0f;
+  float fluffiness = 0.0f;
+  float contrast = 0.0f;
+  float brightness = 0.0f;
+  float light_x = 0.0f;
+  float light_y = 0.0f;
+  float light_z = 0.0f;
+};
+
 // A birth point: fractions of the frame in x and y, depth in z.
 struct BirthPoint {
   float x;
@@ -73,10 +87,21 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   void derive_constants(CloudSystem* s);
 
   // --- puff stamps (puff_stamps.cpp) ---
-  // A new stamp of radius r pixels with pixel scales ax, ay, or null.
+  // A new stamp of radius r pixels with pixel scales ax, ay and the system's stamp
+  // inputs, or null.
   PuffStamp* build_stamp(float r, float ax, float ay);
-  // Frees every existing stamp, then builds all levels for the current frame
-  // width and aspect.
+  // The same stamp by the straightforward per-pixel build (puff_stamps_reference.cpp),
+  // the definition build_stamp must match bit for bit. For tests and benchmarks only.
+  PuffStamp* build_stamp_reference(float r, float ax, float ay);
+  // Empties the table and records its inputs (frame width, aspect, the system's stamp
+  // inputs); levels are then built on demand from those inputs.
+  void invalidate_stamps();
+  // Builds the levels not yet tried since the last invalidation (in parallel over
+  // levels); a level that cannot be built stays null. Frees unused old planes.
+  void build_stamp_levels(const std::vector<std::int32_t>& levels);
+  // Builds the levels that the live particles are drawn with (the pre-pass of a drawn step).
+  void prepare_stamps();
+  // Invalidates the table, then builds all levels for the current frame width and aspect.
   void rebuild_stamps();
 
   // --- simulation step (simulation_step.cpp) ---
@@ -180,4 +205,9 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
     PuffPlacement at;
   };
   std::vector<PlacedPuff> placed;
+  // The stamp table's inputs as of its last invalidation, which levels have been tried
+  // since (empty before the first), and old planes kept for reuse until the next build.
+  StampInputs stamp_inputs;
+  std::vector<std::uint8_t> stamp_tried;
+  std::vector<PuffStamp*> spare_stamps;
 };

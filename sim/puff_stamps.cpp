@@ -1,13 +1,17 @@
 // Puff stamps: one pre-rendered, lit puff per size level, built from the stamp inputs
-// of the CloudSystem (fluffiness, brightness, contrast, light direction).
+// that the table was last invalidated with. A level is built when a drawn particle
+// first needs it (prepare_stamps), so a table holds only the levels in use.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "render/parallel.h"
 #include "sim/brumel.h"
+#include "sim/puff_density.h"
+#include "sim/puff_shade_row.h"
 
 namespace {
 
@@ -15,62 +19,137 @@ namespace {
 // 65533) and planes beyond any sensible allocation; such a level is left unbuilt.
 constexpr float kMaxRadius = 32766.0f;
 
-// The density of a falloff v (0..1, formed in single precision): the sine and the power
-// take it in double, so that at the centre a v one unit in the last place below 1 gives
-// 256 rather than 257.
-std::int32_t density_of(float v, float fluffiness) {
-  const double s = std::sin(v * 1.570796327);
-  const double value = std::floor(std::pow(s, static_cast<double>(fluffiness)) * 257.0);
-  // pow(0, negative) is infinite: a fluffiness below the control's range must not make
-  // the conversion undefined.
-  if (!(value >= 0.0)) return 0;
-  if (value > 2147483647.0) return 2147483647;
-  return static_cast<std::int32_t>(value);
+// The radius of a level for a frame `width` pixels wide.
+float level_radius(std::int32_t width, std::int32_t level) {
+  return static_cast<float>(static_cast<std::int64_t>(width) * level) * 0.000625f;
 }
 
-// The density of one pixel at distance d (pixels, scaled by the aspect) from the centre
-// of a puff of radius r. Every pixel on or beyond the rim has the falloff +0, whose
-// density `at_rim` (density_of(0, fluffiness)) is worked out once per stamp.
-std::int32_t density_at(double d, float r, float inv_r, float fluffiness, std::int32_t at_rim) {
-  float v = static_cast<float>(r - d) * inv_r;
-  if (v < 0.0f) v = 0.0f;
-  if (v == 0.0f && !std::signbit(v)) return at_rim;
-  return density_of(v, fluffiness);
+// Fills the density plane. The value depends on the offsets only through their squares,
+// so each row of one quadrant is worked out and mirrored into rows j and -j. A float
+// square times a float scale square is exact in double.
+void fill_density(PuffStamp& stamp, std::int32_t big_r, float r, float ax, float ay,
+                  const PuffDensity& density) {
+  const float ax2 = ax * ax;
+  const float ay2 = ay * ay;
+  const float inv_r = 1.0f / r;
+  // Beyond r squared the distance rounds to r or more, so the falloff is not positive.
+  const double r_squared = static_cast<double>(r) * r;
+  const auto n = static_cast<std::size_t>(2 * big_r + 1);
+  std::vector<float> falloff(static_cast<std::size_t>(big_r) + 1);
+  std::vector<std::int32_t> quadrant(static_cast<std::size_t>(big_r) + 1);
+  std::int32_t* centre = stamp.density + static_cast<std::size_t>(big_r) * n + big_r;
+  for (std::int32_t j = 0; j <= big_r; ++j) {
+    const double row = static_cast<double>(static_cast<float>(j * j)) * ay2;
+    for (std::int32_t i = 0; i <= big_r; ++i) {
+      const double squared = static_cast<double>(static_cast<float>(i * i)) * ax2 + row;
+      falloff[i] = squared >= r_squared
+                       ? 0.0f
+                       : static_cast<float>(r - std::sqrt(squared)) * inv_r;
+    }
+    density.fill(falloff.data(), big_r + 1, quadrant.data());
+    std::int32_t* out = centre + static_cast<std::size_t>(j) * n;
+    for (std::int32_t i = 0; i <= big_r; ++i) out[i] = out[-i] = quadrant[i];
+    if (j > 0) std::memcpy(out - j * n * 2 - big_r, out - big_r, n * sizeof(std::int32_t));
+  }
 }
 
-// The classification of a lighting term into the band lo..hi of width 2c.
-float shade_of(float dot, float lo, float hi, float c) {
-  if (dot <= lo) return 0.0f;
-  if (dot >= hi) return 1.0f;
-  const float value = (dot - lo) / (2.0f * c);
-  return value > 0.0f ? value : 0.0f;
+// Fills the shade plane: a hemisphere of radius R + 1 lit from the light direction, in
+// plain pixel offsets, all in single precision. The height h, the normaliser 1 / len
+// and the h term depend on the offsets only through their squares, so they are worked
+// out once per row pair j, -j and the rows themselves are vector code.
+void fill_shade(PuffStamp& stamp, std::int32_t big_r, const StampInputs& in) {
+  const std::int32_t m = (big_r + 1) * (big_r + 1);
+  const float c = 2.0f - in.contrast;
+  const auto n = static_cast<std::size_t>(2 * big_r + 1);
+  std::vector<float> inv(n);
+  std::vector<float> lift(n);
+  ShadeRow row{inv.data(),   lift.data(),  static_cast<std::int32_t>(n), big_r,
+               0,            in.light_x,   in.light_y,
+               in.brightness - c, in.brightness + c, 2.0f * c};
+  const auto quarter = static_cast<std::size_t>(big_r) + 1;
+  std::vector<std::int32_t> height(quarter);
+  std::vector<std::int32_t> squared(quarter);
+  std::vector<float> inv_q(quarter);
+  std::vector<float> lift_q(quarter);
+  for (std::int32_t aj = 0; aj <= big_r; ++aj) {
+    // h = trunc(sqrt(m - rr)) is the integer square root (m < 2^52), which falls as the
+    // column moves out: walked down from the row's first value instead of a root each.
+    std::int32_t h = static_cast<std::int32_t>(std::sqrt(static_cast<double>(m - aj * aj)));
+    for (std::int32_t ai = 0; ai <= big_r; ++ai) {
+      const std::int32_t rr = ai * ai + aj * aj;
+      const std::int32_t room = m - rr;
+      while (h > 0 && h * h > room) --h;
+      height[ai] = h;
+      squared[ai] = rr;
+    }
+    shade_factors({height.data(), squared.data(), big_r + 1, m, in.light_z}, inv_q.data(),
+                  lift_q.data());
+    for (std::int32_t ai = 0; ai <= big_r; ++ai) {
+      inv[big_r + ai] = inv[big_r - ai] = inv_q[ai];
+      lift[big_r + ai] = lift[big_r - ai] = lift_q[ai];
+    }
+    for (const std::int32_t j : {aj, -aj}) {
+      row.row = j;
+      shade_row(row, stamp.shade + static_cast<std::size_t>(j + big_r) * n);
+      if (aj == 0) break;
+    }
+  }
 }
 
-// The levels a group builds when the table is split over `groups` processors: levels
-// are dealt from the largest down, back and forth over the groups, so that the cost of
-// each group (a level of radius i costs about i squared) is nearly equal.
-bool level_in_group(std::int32_t level, std::int32_t group, std::int32_t groups,
-                    std::int32_t top) {
-  const std::int32_t q = top - level;
-  const std::int32_t round = q / groups;
-  const std::int32_t place = q % groups;
-  return (round % 2 == 0 ? place : groups - 1 - place) == group;
+// Builds the stamp of radius r, reusing `spare` when it has the same side (its planes
+// are overwritten) and freeing it otherwise. Null when r is out of range or memory
+// runs out.
+PuffStamp* build_level(float r, const StampInputs& in, const PuffDensity& density,
+                       PuffStamp* spare) {
+  if (!(r >= 0.01f)) r = 0.01f;  // a NaN radius too
+  if (r > kMaxRadius) {
+    stamp_free(spare);
+    return nullptr;
+  }
+  const auto big_r = static_cast<std::int32_t>(std::ceil(r));
+  const std::int32_t n = 2 * big_r + 1;
+  PuffStamp* stamp = spare;
+  if (!stamp || stamp->width != n || stamp->height != n) {
+    stamp_free(spare);
+    stamp = stamp_create(n, n, false);
+    if (!stamp) return nullptr;
+  }
+  fill_density(*stamp, big_r, r, in.aspect_x, in.aspect_y, density);
+  fill_shade(*stamp, big_r, in);
+  return stamp;
 }
 
-// The row job of a table build: each item is a group of levels.
-struct StampTableJob {
-  Brumel* effect;
+StampInputs inputs_of(const CloudSystem& s, std::int32_t width, float ax, float ay) {
+  return {width, ax, ay, s.fluffiness, s.contrast, s.brightness,
+          s.light_dir_x, s.light_dir_y, s.light_dir_z};
+}
+
+// The levels a group builds when `levels` (largest first) are split over `groups`
+// processors: dealt back and forth over the groups, so that the cost of each group
+// (a level of radius i costs about i squared) is nearly equal.
+bool in_group(std::size_t place, std::int32_t group, std::int32_t groups) {
+  const auto round = static_cast<std::int32_t>(place / groups);
+  const auto slot = static_cast<std::int32_t>(place % groups);
+  return (round % 2 == 0 ? slot : groups - 1 - slot) == group;
+}
+
+// The job of a table build: each item is a group of levels.
+struct StampLevelsJob {
+  const std::vector<std::int32_t>* levels;  // largest first
+  const StampInputs* inputs;
+  const PuffDensity* density;
   PuffStamp** stamps;
-  std::int32_t count;
+  PuffStamp** spares;
   std::int32_t groups;
 
   void build_groups(std::int32_t first, std::int32_t last) {
     for (std::int32_t g = first; g <= last; ++g) {
-      for (std::int32_t level = count - 1; level >= 0; --level) {
-        if (!level_in_group(level, g, groups, count - 1)) continue;
-        const std::int64_t pixels = static_cast<std::int64_t>(effect->frame_width) * level;
-        const float r = static_cast<float>(pixels) * 0.000625f;
-        stamps[level] = effect->build_stamp(r, effect->aspect_x, effect->aspect_y);
+      for (std::size_t place = 0; place < levels->size(); ++place) {
+        if (!in_group(place, g, groups)) continue;
+        const std::int32_t level = (*levels)[place];
+        stamps[level] = build_level(level_radius(inputs->frame_width, level), *inputs,
+                                    *density, spares[level]);
+        spares[level] = nullptr;
       }
     }
   }
@@ -79,101 +158,74 @@ struct StampTableJob {
 }  // namespace
 
 PuffStamp* Brumel::build_stamp(float r, float ax, float ay) {
-  CloudSystem* s = system;
+  const CloudSystem* s = system;
   if (!s) return nullptr;
-  if (!(r >= 0.01f)) r = 0.01f;  // a NaN radius too
-  if (r > kMaxRadius) return nullptr;
-  const auto big_r = static_cast<std::int32_t>(std::ceil(r));
-  const std::int32_t n = 2 * big_r + 1;
-  PuffStamp* stamp = stamp_create(n, n, false);
-  if (!stamp) return nullptr;
+  const StampInputs in = inputs_of(*s, frame_width, ax, ay);
+  return build_level(r, in, PuffDensity(in.fluffiness), nullptr);
+}
 
-  // Density: the column offset is scaled by ax and the row offset by ay, so the puff is
-  // round on the display. A float square times a float scale square is exact in double.
-  // The value depends on the offsets only through their squares, so one quadrant (rows
-  // and columns 0..R, held in place) is computed and mirrored; with equal scales the
-  // double sum is the same for swapped offsets, so half of that quadrant is copied too.
-  const float ax2 = ax * ax;
-  const float ay2 = ay * ay;
-  const bool transposable = ax2 == ay2;
-  const float inv_r = 1.0f / r;
-  const float fluff = s->fluffiness;
-  const std::int32_t at_rim = density_of(0.0f, fluff);
-  const auto n_size = static_cast<std::size_t>(n);
-  std::int32_t* centre = stamp->density + static_cast<std::size_t>(big_r) * n_size + big_r;
-  for (std::int32_t j = 0; j <= big_r; ++j) {
-    const double row = static_cast<double>(static_cast<float>(j * j)) * ay2;
-    std::int32_t* out = centre + static_cast<std::size_t>(j) * n_size;
-    std::int32_t i = 0;
-    if (transposable) {
-      for (; i < j; ++i) out[i] = centre[static_cast<std::size_t>(i) * n_size + j];
-    }
-    for (; i <= big_r; ++i) {
-      const double col = static_cast<double>(static_cast<float>(i * i)) * ax2;
-      out[i] = density_at(std::sqrt(col + row), r, inv_r, fluff, at_rim);
-    }
-    for (i = 1; i <= big_r; ++i) out[-i] = out[i];
-    if (j > 0) {
-      std::memcpy(centre - static_cast<std::size_t>(j) * n_size - big_r, out - big_r,
-                  n_size * sizeof(std::int32_t));
-    }
+void Brumel::invalidate_stamps() {
+  CloudSystem* s = system;
+  if (!s || !s->stamps) return;
+  stamp_inputs = inputs_of(*s, frame_width, aspect_x, aspect_y);
+  const auto count = static_cast<std::size_t>(s->stamp_count);
+  spare_stamps.resize(count, nullptr);
+  stamp_tried.assign(count, 0);
+  // The old planes are kept aside until the next build, which overwrites those of the
+  // same side instead of asking the system for fresh memory.
+  for (std::size_t level = 0; level < count; ++level) {
+    if (!s->stamps[level]) continue;
+    stamp_free(spare_stamps[level]);
+    spare_stamps[level] = s->stamps[level];
+    s->stamps[level] = nullptr;
   }
+}
 
-  // Shade: a hemisphere of radius R + 1 lit from the light direction, in plain pixel
-  // offsets; the contrast and brightness pick the band of the lighting term that ramps
-  // from shadow to lit. All in single precision. The height h, the normalising 1/len and
-  // the h term of the lighting depend on the offsets only through their squares, so
-  // they are worked out once for the rows j and -j.
-  const std::int32_t m = (big_r + 1) * (big_r + 1);
-  const float c = 2.0f - s->contrast;
-  const float lo = s->brightness - c;
-  const float hi = s->brightness + c;
-  const float lx = s->light_dir_x;
-  const float ly = s->light_dir_y;
-  const float lz = s->light_dir_z;
-  std::vector<float> inv_of(static_cast<std::size_t>(big_r) + 1);
-  std::vector<float> lift_of(static_cast<std::size_t>(big_r) + 1);
-  std::vector<bool> inside(static_cast<std::size_t>(big_r) + 1);
-  for (std::int32_t aj = 0; aj <= big_r; ++aj) {
-    for (std::int32_t ai = 0; ai <= big_r; ++ai) {
-      const std::int32_t rr = ai * ai + aj * aj;
-      inside[ai] = rr <= m;
-      if (!inside[ai]) continue;
-      const auto h = static_cast<std::int32_t>(std::sqrt(static_cast<double>(m - rr)));
-      const float len = std::sqrt(static_cast<float>(h * h + rr));
-      const float inv = 1.0f / len;
-      inv_of[ai] = inv;
-      lift_of[ai] = static_cast<float>(h) * inv * lz;
-    }
-    for (const std::int32_t j : {aj, -aj}) {
-      float* out = stamp->shade + static_cast<std::size_t>(j + big_r) * n_size + big_r;
-      for (std::int32_t i = -big_r; i <= big_r; ++i) {
-        const auto ai = static_cast<std::size_t>(i < 0 ? -i : i);
-        if (!inside[ai]) {
-          out[i] = 0.0f;
-          continue;
-        }
-        const float inv = inv_of[ai];
-        const float dot = static_cast<float>(i) * inv * lx + lift_of[ai] +
-                          static_cast<float>(j) * inv * ly;
-        out[i] = shade_of(dot, lo, hi, c);
-      }
-      if (aj == 0) break;
-    }
+void Brumel::build_stamp_levels(const std::vector<std::int32_t>& levels) {
+  CloudSystem* s = system;
+  if (!s || !s->stamps || stamp_tried.empty()) return;
+  std::vector<std::int32_t> todo;
+  for (const std::int32_t level : levels) {
+    if (level < 0 || level >= s->stamp_count || stamp_tried[level]) continue;
+    stamp_tried[level] = 1;  // a level that fails stays null until the next invalidation
+    todo.push_back(level);
   }
-  return stamp;
+  if (!todo.empty()) {
+    std::sort(todo.rbegin(), todo.rend());
+    const PuffDensity density(stamp_inputs.fluffiness);
+    // Every level is built by exactly one processor from read-only inputs, so the table
+    // is the same whatever the split.
+    const std::int32_t groups = std::max(
+        1, std::min(bridge_numprocs(), static_cast<std::int32_t>(todo.size())));
+    StampLevelsJob job{&todo, &stamp_inputs, &density, s->stamps, spare_stamps.data(), groups};
+    run_parallel_job(&job, &StampLevelsJob::build_groups, groups);
+  }
+  // Planes not reused are given back: the table holds only what has been asked for.
+  for (PuffStamp*& spare : spare_stamps) {
+    stamp_free(spare);
+    spare = nullptr;
+  }
 }
 
 void Brumel::rebuild_stamps() {
   CloudSystem* s = system;
   if (!s || !s->stamps) return;
-  for (std::int32_t level = 0; level < s->stamp_count; ++level) {
-    stamp_free(s->stamps[level]);
-    s->stamps[level] = nullptr;
+  invalidate_stamps();
+  std::vector<std::int32_t> all(static_cast<std::size_t>(s->stamp_count));
+  for (std::int32_t level = 0; level < s->stamp_count; ++level) all[level] = level;
+  build_stamp_levels(all);
+}
+
+void Brumel::prepare_stamps() {
+  CloudSystem* s = system;
+  if (!s || !s->stamps || stamp_tried.empty()) return;
+  std::vector<std::int32_t> wanted;
+  std::vector<std::uint8_t> seen(static_cast<std::size_t>(s->stamp_count), 0);
+  for (const Particle* p = s->live_list; p; p = p->next) {
+    PuffPlacement at;
+    if (!place_puff(p, at) || seen[at.level] || stamp_tried[at.level]) continue;
+    seen[at.level] = 1;
+    wanted.push_back(at.level);
   }
-  // Every level is built by exactly one processor from read-only inputs, so the table
-  // is the same whatever the split.
-  const std::int32_t groups = std::max(1, std::min(bridge_numprocs(), s->stamp_count));
-  StampTableJob job{this, s->stamps, s->stamp_count, groups};
-  run_parallel_job(&job, &StampTableJob::build_groups, groups);
+  build_stamp_levels(wanted);
 }

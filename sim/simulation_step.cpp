@@ -173,6 +173,7 @@ void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
     // A frame simulated without drawing still sorts, so that the painter's order of
     // later frames is that of a drawn run.
     if (!draw_suppressed) {
+      prepare_stamps();
       in_mp_region = 1;
       if (reference_render)
         run_parallel(&Brumel::render_band_reference, s->frame_height);

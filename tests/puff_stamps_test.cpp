@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "assim/smp.h"
+#include "hwy/targets.h"
 #include "support/effect_fixtures.h"
 
 namespace {
@@ -160,106 +161,60 @@ std::vector<std::uint8_t> table_bytes(const CloudSystem& s) {
   return bytes;
 }
 
-// The stamp as the plain per-pixel formula gives it: every density and shade sample
-// computed on its own, with no symmetry or sharing. The build may take any shortcut but
-// must match this bit for bit.
-struct ReferenceStamp {
-  std::int32_t side = 0;
-  std::vector<std::int32_t> density;
-  std::vector<float> shade;
-};
-
-ReferenceStamp reference_stamp(const CloudSystem& s, float r, float ax, float ay) {
-  if (!(r >= 0.01f)) r = 0.01f;
-  const auto big_r = static_cast<std::int32_t>(std::ceil(r));
-  ReferenceStamp out;
-  out.side = 2 * big_r + 1;
-  const float ax2 = ax * ax;
-  const float ay2 = ay * ay;
-  const float inv_r = 1.0f / r;
-  const std::int32_t m = (big_r + 1) * (big_r + 1);
-  const float c = 2.0f - s.contrast;
-  const float lo = s.brightness - c;
-  const float hi = s.brightness + c;
-  for (std::int32_t j = -big_r; j <= big_r; ++j) {
-    for (std::int32_t i = -big_r; i <= big_r; ++i) {
-      const double d = std::sqrt(static_cast<double>(static_cast<float>(i * i)) * ax2 +
-                                 static_cast<double>(static_cast<float>(j * j)) * ay2);
-      float v = static_cast<float>(r - d) * inv_r;
-      if (v < 0.0f) v = 0.0f;
-      const double value = std::floor(
-          std::pow(std::sin(v * 1.570796327), static_cast<double>(s.fluffiness)) * 257.0);
-      out.density.push_back(!(value >= 0.0) ? 0
-                            : value > 2147483647.0 ? 2147483647
-                                                   : static_cast<std::int32_t>(value));
-
-      float sv = 0.0f;
-      const std::int32_t rr = i * i + j * j;
-      if (rr <= m) {
-        const auto h = static_cast<std::int32_t>(std::sqrt(static_cast<double>(m - rr)));
-        const float len = std::sqrt(static_cast<float>(h * h + rr));
-        const float inv = 1.0f / len;
-        const float dot = static_cast<float>(i) * inv * s.light_dir_x +
-                          static_cast<float>(h) * inv * s.light_dir_z +
-                          static_cast<float>(j) * inv * s.light_dir_y;
-        if (dot <= lo) {
-          sv = 0.0f;
-        } else if (dot >= hi) {
-          sv = 1.0f;
-        } else {
-          const float value_s = (dot - lo) / (2.0f * c);
-          sv = value_s > 0.0f ? value_s : 0.0f;
-        }
-      }
-      out.shade.push_back(sv);
+// Builds stamps of the given radii with both builds, under every instruction set that
+// Highway compiled and this processor runs, and compares the planes; stops at the first
+// difference.
+void expect_same_as_reference(Brumel& b, const std::vector<float>& radii, float ax, float ay) {
+  for (const float r : radii) {
+    const StampPtr ref(b.build_stamp_reference(r, ax, ay));
+    ASSERT_TRUE(ref);
+    const auto n = static_cast<std::size_t>(ref->width) * ref->height;
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+      hwy::SetSupportedTargetsForTest(target);
+      const StampPtr fast(b.build_stamp(r, ax, ay));
+      hwy::SetSupportedTargetsForTest(0);
+      ASSERT_TRUE(fast);
+      ASSERT_EQ(fast->width, ref->width);
+      ASSERT_EQ(fast->height, ref->height);
+      const auto where = ::testing::Message() << "radius " << r << " aspect " << ax << ":" << ay
+                                              << " on " << hwy::TargetName(target);
+      ASSERT_EQ(std::memcmp(fast->density, ref->density, n * sizeof(std::int32_t)), 0)
+          << "density, " << where;
+      ASSERT_EQ(std::memcmp(fast->shade, ref->shade, n * sizeof(float)), 0) << "shade, " << where;
     }
   }
+}
+
+// The radii of levels first..last (every step-th) of a frame `width` wide.
+std::vector<float> level_radii(std::int32_t width, std::int32_t first, std::int32_t last,
+                               std::int32_t step) {
+  std::vector<float> out;
+  for (std::int32_t l = first; l <= last; l += step)
+    out.push_back(static_cast<float>(static_cast<std::int64_t>(width) * l) * 0.000625f);
   return out;
 }
 
-// Builds the stamps of the given levels for a frame `width` wide and compares each with
-// the reference; stops at the first difference.
-void expect_reference_stamps(Brumel& b, std::int32_t width, std::vector<std::int32_t> levels,
-                             float ax, float ay) {
-  for (std::int32_t level : levels) {
-    const float r = static_cast<float>(static_cast<std::int64_t>(width) * level) * 0.000625f;
-    StampPtr fast(b.build_stamp(r, ax, ay));
-    const ReferenceStamp ref = reference_stamp(*b.system, r, ax, ay);
-    ASSERT_TRUE(fast);
-    ASSERT_EQ(fast->width, ref.side);
-    ASSERT_EQ(fast->height, ref.side);
-    const auto n = ref.density.size();
-    ASSERT_EQ(std::memcmp(fast->density, ref.density.data(), n * sizeof(std::int32_t)), 0)
-        << "density, width " << width << " level " << level << " aspect " << ax << ":" << ay;
-    ASSERT_EQ(std::memcmp(fast->shade, ref.shade.data(), n * sizeof(float)), 0)
-        << "shade, width " << width << " level " << level << " aspect " << ax << ":" << ay;
-  }
-}
-
-std::vector<std::int32_t> levels(std::int32_t first, std::int32_t last, std::int32_t step) {
-  std::vector<std::int32_t> out;
-  for (std::int32_t l = first; l <= last; l += step) out.push_back(l);
-  if (out.back() != last) out.push_back(last);
-  return out;
-}
-
-TEST(PuffStampBuild, EveryLevelMatchesThePerPixelFormula) {
+TEST(PuffStampBuild, MatchesTheReferenceOverRadiiAndAspects) {
   auto b = default_effect(720);
+  std::vector<float> radii{0.0f, 0.004f, 0.01f, 0.5f, 2.5f, 9.45f, 18.9f, 163.37f, 401.3f};
+  for (const float r : level_radii(1917, 1, 160, 23)) radii.push_back(r);
   for (auto [ax, ay] : {std::pair{1.0f, 1.0f}, std::pair{1.0f, 0.9f},
-                        std::pair{1.0925926f, 1.0f}, std::pair{0.9f, 1.0f},
-                        std::pair{1.3333334f, 0.7071f}, std::pair{-1.0f, 1.0f}}) {
-    expect_reference_stamps(*b, 720, levels(0, 160, 7), ax, ay);
-    expect_reference_stamps(*b, 1917, levels(0, 160, 23), ax, ay);
+                        std::pair{1.0925926f, 1.0f}, std::pair{1.3333334f, 0.7071f},
+                        std::pair{-1.0f, 1.0f}, std::pair{0.0f, 2.0f}}) {
+    expect_same_as_reference(*b, radii, ax, ay);
   }
 }
 
-TEST(PuffStampBuild, ExtremeStampInputsMatchThePerPixelFormula) {
+TEST(PuffStampBuild, MatchesTheReferenceOverStampInputs) {
   struct Inputs {
     float fluffiness, contrast, brightness, lx, ly, lz;
   };
   const float nan = std::nanf("");
   for (const Inputs& in : {Inputs{0.1f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f},
                            Inputs{10.0f, 1.99f, 1.0f, 0.6f, 0.8f, 0.0f},
+                           Inputs{3.7f, 0.3f, 0.25f, 0.0f, 0.0f, 1.0f},
+                           Inputs{0.37f, 1.7f, -0.4f, 0.36f, -0.48f, 0.8f},
+                           Inputs{2000.0f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f},
                            Inputs{0.0f, 0.0f, -1.0f, -0.48f, 0.6f, 0.64f},
                            Inputs{-1.0f, 2.0f, 0.5f, 1.0f, 0.0f, 0.0f},
                            Inputs{-3.0f, -1.0f, -0.3f, 0.0f, 0.0f, -1.0f},
@@ -275,9 +230,40 @@ TEST(PuffStampBuild, ExtremeStampInputsMatchThePerPixelFormula) {
     s->light_dir_z = in.lz;
     SCOPED_TRACE(::testing::Message() << "fluffiness " << in.fluffiness << " light " << in.lx
                                       << "," << in.ly << "," << in.lz);
-    expect_reference_stamps(*b, 1917, levels(0, 40, 1), 1.0f, 1.0f);
-    expect_reference_stamps(*b, 1917, levels(41, 160, 17), 1.0925926f, 1.0f);
-    expect_reference_stamps(*b, 720, levels(0, 160, 9), 1.0f, 0.9f);
+    expect_same_as_reference(*b, level_radii(1917, 0, 40, 3), 1.0f, 1.0f);
+    expect_same_as_reference(*b, level_radii(1917, 41, 160, 29), 1.0925926f, 1.0f);
+    expect_same_as_reference(*b, level_radii(720, 0, 160, 17), 1.0f, 0.9f);
+  }
+}
+
+// Levels are built on demand after an invalidation, each from the inputs the table was
+// invalidated with, whatever changed since; a level is built once.
+TEST(PuffStampTable, LevelsBuiltLaterMatchTheTableOfTheirInvalidation) {
+  auto full = default_effect(400);
+  auto lazy = default_effect(400);
+  for (Brumel* b : {full.get(), lazy.get()}) {
+    b->aspect_x = 1.0f;
+    b->aspect_y = 0.9f;
+  }
+  full->rebuild_stamps();
+  lazy->invalidate_stamps();
+  lazy->build_stamp_levels({80, 10});
+  EXPECT_EQ(lazy->system->stamps[20], nullptr);
+  const PuffStamp* first = lazy->system->stamps[10];
+  lazy->frame_width = 900;
+  lazy->aspect_x = 2.0f;
+  lazy->system->fluffiness = 5.0f;
+  lazy->system->light_dir_x = 1.0f;
+  lazy->build_stamp_levels({20, 160, 10});
+  EXPECT_EQ(lazy->system->stamps[10], first);
+  for (const int level : {10, 20, 80, 160}) {
+    const PuffStamp* a = full->system->stamps[level];
+    const PuffStamp* b = lazy->system->stamps[level];
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->width, b->width) << level;
+    const auto n = static_cast<std::size_t>(a->width) * a->height;
+    EXPECT_EQ(std::memcmp(a->density, b->density, n * sizeof(std::int32_t)), 0) << level;
+    EXPECT_EQ(std::memcmp(a->shade, b->shade, n * sizeof(float)), 0) << level;
   }
 }
 
