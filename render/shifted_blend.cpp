@@ -223,10 +223,23 @@ void blend_row(std::uint16_t* px, Span cols, const Scratch& x, bool in_range) {
 // First and last column with density in a source row, widened to the intermediate
 // columns that read them; empty for a row of zeros.
 Span reach_of(const std::int32_t* row, std::int32_t w, std::int64_t off) {
+  const hn::ScalableTag<std::int32_t> d;
+  const std::int32_t n = static_cast<std::int32_t>(hn::Lanes(d));
+  const auto zero = hn::Zero(d);
   std::int32_t c0 = 0;
-  while (c0 < w && row[c0] == 0) ++c0;
-  if (c0 == w) return {0, 0};
+  for (; c0 + n <= w; c0 += n) {
+    const intptr_t at = hn::FindFirstTrue(d, hn::Ne(hn::LoadU(d, row + c0), zero));
+    if (at >= 0) {
+      c0 += static_cast<std::int32_t>(at);
+      break;
+    }
+  }
+  if (c0 + n > w) {
+    while (c0 < w && row[c0] == 0) ++c0;
+  }
+  if (c0 >= w) return {0, 0};
   std::int32_t c1 = w - 1;
+  while (c1 - n + 1 > c0 && hn::AllTrue(d, hn::Eq(hn::LoadU(d, row + c1 - n + 1), zero))) c1 -= n;
   while (row[c1] == 0) --c1;
   return {static_cast<std::int32_t>(c0 - off - 1), static_cast<std::int32_t>(c1 - off + 1)};
 }
