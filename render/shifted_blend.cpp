@@ -265,8 +265,16 @@ bool BlendShiftedStamp(const ShiftedBlend& job) {
   // reach[y - ys0 + 1] for y = ys0 - 1 .. ys1 + 1: the seen columns of row y with density.
   auto reach = [&](std::int64_t y) -> Span& { return x.reach[static_cast<std::size_t>(y - ys0 + 1)]; };
   for (std::int64_t y = ys0 - 1; y <= ys1 + 1; ++y) {
-    reach(y) = y < 0 || y >= h ? Span{0, 0}
-                               : clip(reach_of(st.density + y * w, w, tx.offset), job.i0, job.i1);
+    Span r{0, 0};
+    if (y >= 0 && y < h) {
+      if (!st.reach) {
+        r = reach_of(st.density + y * w, w, tx.offset);
+      } else if (st.reach[2 * y] < st.reach[2 * y + 1]) {
+        r = {static_cast<std::int32_t>(st.reach[2 * y] - tx.offset - 1),
+             static_cast<std::int32_t>(st.reach[2 * y + 1] - tx.offset)};
+      }
+    }
+    reach(y) = clip(r, job.i0, job.i1);
   }
 
   // Makes intermediate row y in slot `slot` over every column a neighbouring shifted row

@@ -116,6 +116,7 @@ PuffStamp* build_level(float r, const StampInputs& in, const PuffDensity& densit
   }
   fill_density(*stamp, big_r, r, in.aspect_x, in.aspect_y, density);
   fill_shade(*stamp, big_r, in);
+  stamp_index_reach(stamp);  // without it the draw finds the reach itself
   return stamp;
 }
 
