@@ -205,6 +205,7 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
     PuffPlacement at;
   };
   std::vector<PlacedPuff> placed;
+  std::vector<std::int32_t> wanted_levels;  // prepare_stamps' list, kept for its memory
   // The stamp table's inputs as of its last invalidation, which levels have been tried
   // since (empty before the first), and old planes kept for reuse until the next build.
   StampInputs stamp_inputs;

@@ -220,13 +220,13 @@ void Brumel::rebuild_stamps() {
 void Brumel::prepare_stamps() {
   CloudSystem* s = system;
   if (!s || !s->stamps || stamp_tried.empty()) return;
-  std::vector<std::int32_t> wanted;
-  std::vector<std::uint8_t> seen(static_cast<std::size_t>(s->stamp_count), 0);
+  // Most frames find every level built already; the list keeps its memory.
+  wanted_levels.clear();
   for (const Particle* p = s->live_list; p; p = p->next) {
     PuffPlacement at;
-    if (!place_puff(p, at) || seen[at.level] || stamp_tried[at.level]) continue;
-    seen[at.level] = 1;
-    wanted.push_back(at.level);
+    if (!place_puff(p, at) || stamp_tried[at.level]) continue;
+    if (std::find(wanted_levels.begin(), wanted_levels.end(), at.level) == wanted_levels.end())
+      wanted_levels.push_back(at.level);
   }
-  build_stamp_levels(wanted);
+  build_stamp_levels(wanted_levels);
 }
