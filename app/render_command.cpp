@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/app_error.h"
+#include "app/frame_writer.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
 #include "app/progress.h"
@@ -26,12 +27,15 @@ int run_render(const RenderOptions& options) {
 
   Progress progress(Progress::style_for_stderr(options.quiet),
                     frames.first - options.shot.shot_start, frames);
+  // Frame N is written while frame N+1 renders; the files and their order are the
+  // same, and a failed write stops the render at the next frame.
+  FrameWriter writer(write_host_image,
+                     [&](int frame, const std::string& path) { progress.wrote(frame, path); });
   shot->play([&](int frame) { progress.caught_up(frame); },
              [&](int frame, const HostImage& image) {
-               const std::string path = output.frame_path(frame);
-               write_host_image(image, path);
-               progress.wrote(frame, path);
+               writer.submit(frame, image, output.frame_path(frame));
              });
+  writer.finish();
   progress.finish();
   return 0;
 }
