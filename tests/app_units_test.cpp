@@ -17,6 +17,7 @@
 #include "app/default_background.h"
 #include "app/frame_driver.h"
 #include "app/frame_range.h"
+#include "app/frame_writer.h"
 #include "app/frame_sources.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
@@ -379,6 +380,28 @@ void write_test_image(const fs::path& path, int channels, OIIO::TypeDesc type,
 
 std::array<std::uint16_t, 4> first_pixel(const HostImage& image) {
   return {image.samples[0], image.samples[1], image.samples[2], image.samples[3]};
+}
+
+// Frames reach the writer in order and are reported in order; a failed write is
+// reported at the next submit, after which nothing more is written.
+TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
+  std::vector<std::string> written, reported;
+  FrameWriter writer(
+      [&](const HostImage& image, const std::string& path) {
+        if (path == "bad") throw AppError("disk full");
+        written.push_back(path + ":" + std::to_string(image.samples[0]));
+      },
+      [&](int frame, const std::string& path) { reported.push_back(std::to_string(frame) + path); });
+  HostImage image(1, 1);
+  for (int frame = 1; frame <= 3; ++frame) {
+    image.samples[0] = static_cast<std::uint16_t>(frame * 10);
+    writer.submit(frame, image, "f" + std::to_string(frame));
+  }
+  writer.submit(4, image, "bad");
+  EXPECT_THROW(writer.submit(5, image, "f5"), AppError);
+  EXPECT_EQ(written, (std::vector<std::string>{"f1:10", "f2:20", "f3:30"}));
+  EXPECT_EQ(reported, (std::vector<std::string>{"1f1", "2f2", "3f3"}));
+  writer.finish();
 }
 
 }  // namespace
