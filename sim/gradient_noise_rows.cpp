@@ -1,0 +1,223 @@
+// Gradient noise along a row, vectorised across x. With y and z fixed, the lattice hash
+// of every corner depends on x only through its cell, so each call first tabulates the
+// gradients of the cells the row's x values reach (per y/z corner pair), and each lane
+// then fetches its eight corners from those small tables. The arithmetic repeats the
+// scalar noise operation for operation, in the same precision at every step: float for
+// the lower z plane and the near row of the upper one, double for the far row of the
+// upper plane and the y and z interpolations that follow it. No multiply-add is fused.
+#include "sim/gradient_noise_rows.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#ifndef BRUMEL_GRADIENT_NOISE_ROWS_ONCE
+#define BRUMEL_GRADIENT_NOISE_ROWS_ONCE
+namespace brumel_noise_rows {
+
+// Floor, offset within the cell and s-curve of one coordinate, as gradient_noise forms them.
+struct Cell {
+  std::int32_t i;
+  float f;
+  float s;
+};
+
+inline Cell cell_of(float v) {
+  std::int32_t i = static_cast<std::int32_t>(v);
+  if (v < 0.0f && static_cast<float>(i) != v) i -= 1;
+  const float f = v - static_cast<float>(i);
+  return {i, f, (3.0f - 2.0f * f) * f * f};
+}
+
+// What every lane of one row shares: the y and z parts of the corners, and the gradients
+// of lattice columns base .. base + cells - 1 for each of the four (y, z) corner pairs,
+// stored as 12 planes (pair-major, then x, y, z component) of `stride` floats.
+struct RowSetup {
+  float dy[2];
+  float sy;
+  float dz[2];
+  double sz;
+  std::int32_t base;
+  std::int32_t stride;
+  const float* planes;
+};
+
+// Tabulates the gradients for lattice x from lo to hi (inclusive) at the cells of y and
+// z. A span of 256 or more wraps: the hash masks x to 0..255, so base 0 and 257 columns
+// (the last equal to the first) cover every lane, indexed by x & 255.
+inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int32_t hi, float y,
+                          float z) {
+  thread_local std::vector<float> planes;
+  const Cell cy = cell_of(y);
+  const Cell cz = cell_of(z);
+  RowSetup r;
+  r.dy[0] = cy.f;
+  r.dy[1] = cy.f - 1.0f;
+  r.sy = cy.s;
+  r.dz[0] = cz.f;
+  r.dz[1] = cz.f - 1.0f;
+  const double fz = cz.f;
+  r.sz = (3.0 - 2.0 * fz) * fz * fz;
+  const bool wraps = static_cast<std::int64_t>(hi) - lo >= 255;
+  r.base = wraps ? 0 : lo;
+  const std::int32_t cells = wraps ? 257 : hi - lo + 2;
+  r.stride = cells;
+  planes.resize(static_cast<std::size_t>(12) * cells);
+  for (int pair = 0; pair < 4; ++pair) {
+    const int b = pair & 1;
+    const int c = pair >> 1;
+    const int t = permutation_table[(permutation_table[(cz.i + c) & 255] + cy.i + b) & 255];
+    float* gx = planes.data() + static_cast<std::size_t>(pair * 3) * cells;
+    float* gy = gx + cells;
+    float* gz = gy + cells;
+    for (std::int32_t m = 0; m < cells; ++m) {
+      // Unsigned, so that lattice columns near the int32 limits wrap as the hash does.
+      const auto x = static_cast<std::uint32_t>(r.base) + static_cast<std::uint32_t>(m);
+      const auto& g = table[permutation_table[(static_cast<std::uint32_t>(t) + x) & 255]];
+      gx[m] = g[0];
+      gy[m] = g[1];
+      gz[m] = g[2];
+    }
+  }
+  r.planes = planes.data();
+  return r;
+}
+
+}  // namespace brumel_noise_rows
+#endif  // BRUMEL_GRADIENT_NOISE_ROWS_ONCE
+
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "sim/gradient_noise_rows.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+HWY_BEFORE_NAMESPACE();
+namespace brumel_noise_rows {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// Double lanes set the width; the float and int32 work runs on as many lanes.
+using DD = hn::ScalableTag<double>;
+using DF = hn::Rebind<float, DD>;
+using DI = hn::Rebind<std::int32_t, DD>;
+
+// Floor of each lane as gradient_noise takes it: truncation, one less for a negative
+// value that is not whole.
+HWY_INLINE hn::Vec<DI> floor_of(hn::Vec<DF> x) {
+  const DF df;
+  const DI di;
+  const auto i = hn::ConvertTo(di, x);
+  const auto below = hn::And(hn::Lt(x, hn::Zero(df)), hn::Ne(hn::ConvertTo(df, i), x));
+  return hn::IfThenElse(hn::RebindMask(di, below), hn::Sub(i, hn::Set(di, 1)), i);
+}
+
+HWY_INLINE hn::Vec<DF> lerp(hn::Vec<DF> t, hn::Vec<DF> p, hn::Vec<DF> q) {
+  return hn::Add(p, hn::Mul(t, hn::Sub(q, p)));
+}
+HWY_INLINE hn::Vec<DD> lerp(hn::Vec<DD> t, hn::Vec<DD> p, hn::Vec<DD> q) {
+  return hn::Add(p, hn::Mul(t, hn::Sub(q, p)));
+}
+
+// One vector of samples: x holds N coordinates.
+HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
+  const DD dd;
+  const DF df;
+  const DI di;
+  const auto ix = floor_of(x);
+  const auto fx = hn::Sub(x, hn::ConvertTo(df, ix));
+  const auto sx = hn::Mul(hn::Mul(hn::Sub(hn::Set(df, 3.0f), hn::Mul(hn::Set(df, 2.0f), fx)), fx), fx);
+  const auto dx0 = fx;
+  const auto dx1 = hn::Sub(fx, hn::Set(df, 1.0f));
+  const auto at0 = hn::And(hn::Sub(ix, hn::Set(di, r.base)), hn::Set(di, 255));
+  const auto at1 = hn::Add(at0, hn::Set(di, 1));
+  const std::size_t stride = static_cast<std::size_t>(r.stride);
+  auto plane = [&](int pair, int comp) { return r.planes + (pair * 3 + comp) * stride; };
+
+  // A corner of the pair (b, c) = (pair & 1, pair >> 1), in float.
+  auto corner_f = [&](int pair, hn::Vec<DI> at, hn::Vec<DF> dxa) {
+    const auto gx = hn::GatherIndex(df, plane(pair, 0), at);
+    const auto gy = hn::GatherIndex(df, plane(pair, 1), at);
+    const auto gz = hn::GatherIndex(df, plane(pair, 2), at);
+    return hn::Add(hn::Add(hn::Mul(gx, dxa), hn::Mul(gy, hn::Set(df, r.dy[pair & 1]))),
+                   hn::Mul(gz, hn::Set(df, r.dz[pair >> 1])));
+  };
+  // A corner of the far row of the upper plane, in double.
+  auto corner_d = [&](hn::Vec<DI> at, hn::Vec<DF> dxa) {
+    const auto gx = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 0), at));
+    const auto gy = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 1), at));
+    const auto gz = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 2), at));
+    return hn::Add(hn::Add(hn::Mul(gx, hn::PromoteTo(dd, dxa)),
+                           hn::Mul(gy, hn::Set(dd, static_cast<double>(r.dy[1])))),
+                   hn::Mul(gz, hn::Set(dd, static_cast<double>(r.dz[1]))));
+  };
+
+  const auto sy = hn::Set(df, r.sy);
+  const auto a0 = lerp(sx, corner_f(0, at0, dx0), corner_f(0, at1, dx1));
+  const auto b0 = lerp(sx, corner_f(1, at0, dx0), corner_f(1, at1, dx1));
+  const auto c = lerp(sy, a0, b0);
+  const auto a1 = lerp(sx, corner_f(2, at0, dx0), corner_f(2, at1, dx1));
+  const auto b1 = lerp(hn::PromoteTo(dd, sx), corner_d(at0, dx0), corner_d(at1, dx1));
+  const auto d = lerp(hn::Set(dd, static_cast<double>(r.sy)), hn::PromoteTo(dd, a1), b1);
+  return lerp(hn::Set(dd, r.sz), hn::PromoteTo(dd, c), d);
+}
+
+void NoiseRow(const GradientTable& table, const float* x, std::size_t count, float y, float z,
+              double* out) {
+  if (count == 0) return;
+  const DD dd;
+  const DF df;
+  const DI di;
+  const std::size_t n_lanes = hn::Lanes(dd);
+  // The last vector is filled up with the last coordinate, which reaches no new cell.
+  constexpr std::size_t kMaxLanes = 64;
+  HWY_ALIGN float tail_x[kMaxLanes];
+  HWY_ALIGN double tail_out[kMaxLanes];
+  const std::size_t whole = count - count % n_lanes;
+  const std::size_t rest = count - whole;
+  if (rest) {
+    std::fill(tail_x, tail_x + n_lanes, x[count - 1]);
+    std::copy(x + whole, x + count, tail_x);
+  }
+
+  auto lo = hn::Set(di, INT32_MAX);
+  auto hi = hn::Set(di, INT32_MIN);
+  for (std::size_t n = 0; n < whole; n += n_lanes) {
+    const auto ix = floor_of(hn::LoadU(df, x + n));
+    lo = hn::Min(lo, ix);
+    hi = hn::Max(hi, ix);
+  }
+  if (rest) {
+    const auto ix = floor_of(hn::Load(df, tail_x));
+    lo = hn::Min(lo, ix);
+    hi = hn::Max(hi, ix);
+  }
+  const RowSetup r = setup_row(table, hn::GetLane(hn::MinOfLanes(di, lo)),
+                               hn::GetLane(hn::MaxOfLanes(di, hi)), y, z);
+
+  for (std::size_t n = 0; n < whole; n += n_lanes)
+    hn::StoreU(noise_lanes(r, hn::LoadU(df, x + n)), dd, out + n);
+  if (rest) {
+    hn::Store(noise_lanes(r, hn::Load(df, tail_x)), dd, tail_out);
+    std::copy(tail_out, tail_out + rest, out + whole);
+  }
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace brumel_noise_rows
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace brumel_noise_rows {
+HWY_EXPORT(NoiseRow);
+}  // namespace brumel_noise_rows
+
+void gradient_noise_row(const GradientTable& table, const float* x, std::size_t count, float y,
+                        float z, double* out) {
+  HWY_DYNAMIC_DISPATCH(brumel_noise_rows::NoiseRow)(table, x, count, y, z, out);
+}
+
+void gradient_noise_row_reference(const GradientTable& table, const float* x, std::size_t count,
+                                  float y, float z, double* out) {
+  for (std::size_t n = 0; n < count; ++n) out[n] = gradient_noise(table, x[n], y, z);
+}
+#endif  // HWY_ONCE
