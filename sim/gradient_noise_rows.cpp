@@ -31,7 +31,10 @@ inline Cell cell_of(float v) {
 
 // What every lane of one row shares: the y and z parts of the corners, and the gradients
 // of lattice columns base .. base + cells - 1 for each of the four (y, z) corner pairs,
-// stored as 12 planes (pair-major, then x, y, z component) of `stride` floats.
+// stored as 5 planes per pair of `stride` floats: the x, y and z components and the
+// products gy dy and gz dz (the same for every sample of the row, so formed once). The
+// far pair of the upper plane, which is evaluated in double, also has gx and the two
+// products in double (exact: a product of two floats fits a double).
 struct RowSetup {
   float dy[2];
   float sy;
@@ -40,6 +43,7 @@ struct RowSetup {
   std::int32_t base;
   std::int32_t stride;
   const float* planes;
+  const double* far;
 };
 
 // Tabulates the gradients for lattice x from lo to hi (inclusive) at the cells of y and
@@ -48,6 +52,7 @@ struct RowSetup {
 inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int32_t hi, float y,
                           float z) {
   thread_local std::vector<float> planes;
+  thread_local std::vector<double> far;
   const Cell cy = cell_of(y);
   const Cell cz = cell_of(z);
   RowSetup r;
@@ -62,14 +67,17 @@ inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int3
   r.base = wraps ? 0 : lo;
   const std::int32_t cells = wraps ? 257 : hi - lo + 2;
   r.stride = cells;
-  planes.resize(static_cast<std::size_t>(12) * cells);
+  planes.resize(static_cast<std::size_t>(20) * cells);
+  far.resize(static_cast<std::size_t>(3) * cells);
   for (int pair = 0; pair < 4; ++pair) {
     const int b = pair & 1;
     const int c = pair >> 1;
     const int t = permutation_table[(permutation_table[(cz.i + c) & 255] + cy.i + b) & 255];
-    float* gx = planes.data() + static_cast<std::size_t>(pair * 3) * cells;
+    float* gx = planes.data() + static_cast<std::size_t>(pair * 5) * cells;
     float* gy = gx + cells;
     float* gz = gy + cells;
+    float* py = gz + cells;
+    float* pz = py + cells;
     for (std::int32_t m = 0; m < cells; ++m) {
       // Unsigned, so that lattice columns near the int32 limits wrap as the hash does.
       const auto x = static_cast<std::uint32_t>(r.base) + static_cast<std::uint32_t>(m);
@@ -77,9 +85,17 @@ inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int3
       gx[m] = g[0];
       gy[m] = g[1];
       gz[m] = g[2];
+      py[m] = g[1] * r.dy[b];
+      pz[m] = g[2] * r.dz[c];
+      if (pair == 3) {
+        far[m] = g[0];
+        far[cells + m] = static_cast<double>(g[1]) * r.dy[b];
+        far[2 * cells + m] = static_cast<double>(g[2]) * r.dz[c];
+      }
     }
   }
   r.planes = planes.data();
+  r.far = far.data();
   return r;
 }
 
@@ -118,6 +134,48 @@ HWY_INLINE hn::Vec<DD> lerp(hn::Vec<DD> t, hn::Vec<DD> p, hn::Vec<DD> q) {
   return hn::Add(p, hn::Mul(t, hn::Sub(q, p)));
 }
 
+// Where a vector's lanes find their corner gradients: one cell for all (`first`), or a
+// cell per lane (at0 for corner column 0, at1 for column 1).
+struct Cells {
+  bool one_cell;
+  std::int32_t first;
+  hn::Vec<DI> at0;
+  hn::Vec<DI> at1;
+};
+
+// Component `comp` of the gradient at corner column a of the pair (b, c) = (pair & 1,
+// pair >> 1). Cells span many samples at the texture frequencies in use, so most vectors
+// lie in one cell and take it by broadcast; the others gather lane by lane. Both give
+// the same bits.
+HWY_INLINE hn::Vec<DF> fetch(const RowSetup& r, const Cells& at, int pair, int comp, int a) {
+  const DF df;
+  const float* p = r.planes + static_cast<std::size_t>(pair * 5 + comp) * r.stride;
+  return at.one_cell ? hn::Set(df, p[at.first + a]) : hn::GatherIndex(df, p, a ? at.at1 : at.at0);
+}
+
+// A corner value of a float pair: (gx dx + gy dy) + gz dz, in float.
+HWY_INLINE hn::Vec<DF> corner_f(const RowSetup& r, const Cells& at, int pair, int a,
+                                hn::Vec<DF> dxa) {
+  return hn::Add(hn::Add(hn::Mul(fetch(r, at, pair, 0, a), dxa), fetch(r, at, pair, 3, a)),
+                 fetch(r, at, pair, 4, a));
+}
+
+// A corner value of the far row of the upper plane, in double.
+HWY_INLINE hn::Vec<DD> corner_d(const RowSetup& r, const Cells& at, int a, hn::Vec<DF> dxa) {
+  const DD dd;
+  if (at.one_cell) {
+    const double* p = r.far + at.first + a;
+    return hn::Add(hn::Add(hn::Mul(hn::Set(dd, p[0]), hn::PromoteTo(dd, dxa)),
+                           hn::Set(dd, p[r.stride])),
+                   hn::Set(dd, p[2 * r.stride]));
+  }
+  return hn::Add(hn::Add(hn::Mul(hn::PromoteTo(dd, fetch(r, at, 3, 0, a)), hn::PromoteTo(dd, dxa)),
+                         hn::Mul(hn::PromoteTo(dd, fetch(r, at, 3, 1, a)),
+                                 hn::Set(dd, static_cast<double>(r.dy[1])))),
+                 hn::Mul(hn::PromoteTo(dd, fetch(r, at, 3, 2, a)),
+                         hn::Set(dd, static_cast<double>(r.dz[1]))));
+}
+
 // One vector of samples: x holds N coordinates.
 HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
   const DD dd;
@@ -128,35 +186,18 @@ HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
   const auto sx = hn::Mul(hn::Mul(hn::Sub(hn::Set(df, 3.0f), hn::Mul(hn::Set(df, 2.0f), fx)), fx), fx);
   const auto dx0 = fx;
   const auto dx1 = hn::Sub(fx, hn::Set(df, 1.0f));
-  const auto at0 = hn::And(hn::Sub(ix, hn::Set(di, r.base)), hn::Set(di, 255));
-  const auto at1 = hn::Add(at0, hn::Set(di, 1));
-  const std::size_t stride = static_cast<std::size_t>(r.stride);
-  auto plane = [&](int pair, int comp) { return r.planes + (pair * 3 + comp) * stride; };
-
-  // A corner of the pair (b, c) = (pair & 1, pair >> 1), in float.
-  auto corner_f = [&](int pair, hn::Vec<DI> at, hn::Vec<DF> dxa) {
-    const auto gx = hn::GatherIndex(df, plane(pair, 0), at);
-    const auto gy = hn::GatherIndex(df, plane(pair, 1), at);
-    const auto gz = hn::GatherIndex(df, plane(pair, 2), at);
-    return hn::Add(hn::Add(hn::Mul(gx, dxa), hn::Mul(gy, hn::Set(df, r.dy[pair & 1]))),
-                   hn::Mul(gz, hn::Set(df, r.dz[pair >> 1])));
-  };
-  // A corner of the far row of the upper plane, in double.
-  auto corner_d = [&](hn::Vec<DI> at, hn::Vec<DF> dxa) {
-    const auto gx = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 0), at));
-    const auto gy = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 1), at));
-    const auto gz = hn::PromoteTo(dd, hn::GatherIndex(df, plane(3, 2), at));
-    return hn::Add(hn::Add(hn::Mul(gx, hn::PromoteTo(dd, dxa)),
-                           hn::Mul(gy, hn::Set(dd, static_cast<double>(r.dy[1])))),
-                   hn::Mul(gz, hn::Set(dd, static_cast<double>(r.dz[1]))));
-  };
+  Cells at;
+  at.at0 = hn::And(hn::Sub(ix, hn::Set(di, r.base)), hn::Set(di, 255));
+  at.at1 = hn::Add(at.at0, hn::Set(di, 1));
+  at.first = hn::GetLane(at.at0);
+  at.one_cell = hn::AllTrue(di, hn::Eq(at.at0, hn::Set(di, at.first)));
 
   const auto sy = hn::Set(df, r.sy);
-  const auto a0 = lerp(sx, corner_f(0, at0, dx0), corner_f(0, at1, dx1));
-  const auto b0 = lerp(sx, corner_f(1, at0, dx0), corner_f(1, at1, dx1));
+  const auto a0 = lerp(sx, corner_f(r, at, 0, 0, dx0), corner_f(r, at, 0, 1, dx1));
+  const auto b0 = lerp(sx, corner_f(r, at, 1, 0, dx0), corner_f(r, at, 1, 1, dx1));
   const auto c = lerp(sy, a0, b0);
-  const auto a1 = lerp(sx, corner_f(2, at0, dx0), corner_f(2, at1, dx1));
-  const auto b1 = lerp(hn::PromoteTo(dd, sx), corner_d(at0, dx0), corner_d(at1, dx1));
+  const auto a1 = lerp(sx, corner_f(r, at, 2, 0, dx0), corner_f(r, at, 2, 1, dx1));
+  const auto b1 = lerp(hn::PromoteTo(dd, sx), corner_d(r, at, 0, dx0), corner_d(r, at, 1, dx1));
   const auto d = lerp(hn::Set(dd, static_cast<double>(r.sy)), hn::PromoteTo(dd, a1), b1);
   return lerp(hn::Set(dd, r.sz), hn::PromoteTo(dd, c), d);
 }

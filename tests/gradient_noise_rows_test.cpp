@@ -39,12 +39,22 @@ std::vector<float> borders() {
   return x;
 }
 
+// u of a stamp row as the textured draw forms it: ascending, many samples per cell.
+std::vector<float> stamp_row(std::int32_t w, float frequency, float offset) {
+  std::vector<float> x(w);
+  for (std::int32_t i = 0; i < w; ++i)
+    x[i] = static_cast<float>(i) / static_cast<float>(w) * frequency + offset;
+  return x;
+}
+
 std::vector<Row> rows() {
   std::mt19937 rng(20240611);
   std::vector<Row> r;
   // Counts below, at and off the vector widths, as the draw's clipped rows give them.
   for (std::size_t n : {1, 3, 8, 17, 293})
     r.push_back({"stamp-like row of " + std::to_string(n), uniform(rng, n, 3.0f, 9.0f), 7.1f, -3.6f});
+  r.push_back({"ascending stamp row", stamp_row(293, 4.0f, 5.21f), 7.12f, 12.4f});
+  r.push_back({"descending row across zero", stamp_row(101, -6.0f, 2.5f), -0.4f, -12.4f});
   r.push_back({"negative", uniform(rng, 64, -40.0f, -0.001f), -2.25f, -0.75f});
   r.push_back({"across zero", uniform(rng, 64, -2.0f, 2.0f), 0.0f, 0.0f});
   r.push_back({"cell borders", borders(), 1.5f, -1.0f});
