@@ -134,23 +134,30 @@ HWY_INLINE hn::Vec<DD> lerp(hn::Vec<DD> t, hn::Vec<DD> p, hn::Vec<DD> q) {
   return hn::Add(p, hn::Mul(t, hn::Sub(q, p)));
 }
 
-// Where a vector's lanes find their corner gradients: one cell for all (`first`), or a
-// cell per lane (at0 for corner column 0, at1 for column 1).
+// Where a vector's lanes find their corner gradients: in one cell (`lo`), in two
+// neighbouring cells (`lo`, and lo + 1 where `upper` is set), or each in its own (at0
+// for corner column 0, at1 for column 1).
 struct Cells {
-  bool one_cell;
-  std::int32_t first;
+  int span;  // 0: one cell, 1: two cells, 2: more
+  std::int32_t lo;
+  hn::Mask<DF> upper;
   hn::Vec<DI> at0;
   hn::Vec<DI> at1;
 };
 
 // Component `comp` of the gradient at corner column a of the pair (b, c) = (pair & 1,
-// pair >> 1). Cells span many samples at the texture frequencies in use, so most vectors
-// lie in one cell and take it by broadcast; the others gather lane by lane. Both give
-// the same bits.
-HWY_INLINE hn::Vec<DF> fetch(const RowSetup& r, const Cells& at, int pair, int comp, int a) {
+// pair >> 1). Cells span many samples at the texture frequencies in use, so nearly every
+// vector lies in one or two cells and takes its values by broadcast and select; only
+// the rest gather lane by lane. All give the same bits.
+HWY_INLINE hn::Vec<DF> fetch(const RowSetup& r, const Cells& at, int plane, int a) {
   const DF df;
-  const float* p = r.planes + static_cast<std::size_t>(pair * 5 + comp) * r.stride;
-  return at.one_cell ? hn::Set(df, p[at.first + a]) : hn::GatherIndex(df, p, a ? at.at1 : at.at0);
+  const float* p = r.planes + static_cast<std::size_t>(plane) * r.stride;
+  if (at.span == 0) return hn::Set(df, p[at.lo + a]);
+  if (at.span == 1) return hn::IfThenElse(at.upper, hn::Set(df, p[at.lo + 1 + a]), hn::Set(df, p[at.lo + a]));
+  return hn::GatherIndex(df, p, a ? at.at1 : at.at0);
+}
+HWY_INLINE hn::Vec<DF> fetch(const RowSetup& r, const Cells& at, int pair, int comp, int a) {
+  return fetch(r, at, pair * 5 + comp, a);
 }
 
 // A corner value of a float pair: (gx dx + gy dy) + gz dz, in float.
@@ -163,8 +170,8 @@ HWY_INLINE hn::Vec<DF> corner_f(const RowSetup& r, const Cells& at, int pair, in
 // A corner value of the far row of the upper plane, in double.
 HWY_INLINE hn::Vec<DD> corner_d(const RowSetup& r, const Cells& at, int a, hn::Vec<DF> dxa) {
   const DD dd;
-  if (at.one_cell) {
-    const double* p = r.far + at.first + a;
+  if (at.span == 0) {
+    const double* p = r.far + at.lo + a;
     return hn::Add(hn::Add(hn::Mul(hn::Set(dd, p[0]), hn::PromoteTo(dd, dxa)),
                            hn::Set(dd, p[r.stride])),
                    hn::Set(dd, p[2 * r.stride]));
@@ -189,8 +196,11 @@ HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
   Cells at;
   at.at0 = hn::And(hn::Sub(ix, hn::Set(di, r.base)), hn::Set(di, 255));
   at.at1 = hn::Add(at.at0, hn::Set(di, 1));
-  at.first = hn::GetLane(at.at0);
-  at.one_cell = hn::AllTrue(di, hn::Eq(at.at0, hn::Set(di, at.first)));
+  at.lo = hn::GetLane(hn::MinOfLanes(di, at.at0));
+  const auto in_lo = hn::Eq(at.at0, hn::Set(di, at.lo));
+  const auto in_next = hn::Eq(at.at0, hn::Set(di, at.lo + 1));
+  at.upper = hn::RebindMask(df, in_next);
+  at.span = hn::AllTrue(di, in_lo) ? 0 : (hn::AllTrue(di, hn::Or(in_lo, in_next)) ? 1 : 2);
 
   const auto sy = hn::Set(df, r.sy);
   const auto a0 = lerp(sx, corner_f(r, at, 0, 0, dx0), corner_f(r, at, 0, 1, dx1));
