@@ -21,6 +21,7 @@ struct TexturedScratch {
   std::vector<float> u1, u2;       // noise x of each shown column, for each noise
   std::vector<double> g1, g2;      // the two noises along one row
   std::vector<std::int32_t> look;  // per shown sample: index into the shifted stamp, or -1
+  std::vector<std::int32_t> lo, hi;  // per base row: first and last column of non-zero density
 };
 
 TexturedScratch& scratch() {
@@ -64,16 +65,49 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
     k.u2[i - i0] = static_cast<float>(u + 3.14);
   }
   const double mag = s->texture_mag;
+
+  // A shifted sample blends each of its two taps from base columns k - 2 .. k of base
+  // rows j - 2 .. j, so it is 0 unless one of those is not; a sample of density 0 covers
+  // nothing wherever its lookup lands, and needs no noise.
+  const std::int32_t bw = base.width;
+  const std::int32_t bh = base.height;
+  k.lo.resize(bh);
+  k.hi.resize(bh);
+  for (std::int32_t r = 0; r < bh; ++r) {
+    const std::int32_t* row = base.density + static_cast<std::size_t>(r) * bw;
+    std::int32_t a = 0, b = bw - 1;
+    while (a < bw && row[a] == 0) ++a;
+    while (b > a && row[b] == 0) --b;
+    k.lo[r] = a;
+    k.hi[r] = a < bw ? b : -1;  // an empty row: no column
+  }
+
   // Rows of the shifted stamp the band reads: its own, and those its lookups land on.
   std::int32_t r0 = j0;
   std::int32_t r1 = j1 - 1;
   for (std::int32_t j = j0; j < j1; ++j) {
+    std::int32_t c0 = bw + 2;
+    std::int32_t c1 = -1;  // shown columns c0 .. c1 - 1 may be covered
+    for (std::int32_t r = std::max(0, j - 2); r <= std::min(bh - 1, j); ++r) {
+      if (k.hi[r] < 0) continue;
+      c0 = std::min(c0, k.lo[r]);
+      c1 = std::max(c1, k.hi[r] + 3);
+    }
+    c0 = std::max(c0, i0);
+    c1 = std::min(c1, i1);
+    std::int32_t* look = k.look.data() + static_cast<std::size_t>(j - j0) * cols;
+    if (c0 >= c1) {
+      std::fill(look, look + cols, -1);
+      continue;
+    }
+    std::fill(look, look + (c0 - i0), -1);
+    std::fill(look + (c1 - i0), look + cols, -1);
+    const std::size_t n = static_cast<std::size_t>(c1 - c0);
     const float v = static_cast<float>(j) / static_cast<float>(h) * s->texture_y + p->y * 10.0f;
-    gradient_noise_row(gradient_table, k.u1.data(), cols, v, t, k.g1.data());
-    gradient_noise_row(gradient_table, k.u2.data(), cols, static_cast<float>(v + 2.71), t2,
+    gradient_noise_row(gradient_table, k.u1.data() + (c0 - i0), n, v, t, k.g1.data());
+    gradient_noise_row(gradient_table, k.u2.data() + (c0 - i0), n, static_cast<float>(v + 2.71), t2,
                        k.g2.data());
-    texture_lookup_row(k.g1.data(), k.g2.data(), cols, i0, j, mag, w, h,
-                       k.look.data() + static_cast<std::size_t>(j - j0) * cols, &r0, &r1);
+    texture_lookup_row(k.g1.data(), k.g2.data(), n, c0, j, mag, w, h, look + (c0 - i0), &r0, &r1);
   }
 
   PuffStamp* rows = shift_stamp_rows(&base, at.fx, at.fy, r0, r1);

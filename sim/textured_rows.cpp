@@ -128,11 +128,19 @@ void BlendRow(std::uint16_t* px, const std::int32_t* own, const std::int32_t* lo
         found, hn::ShiftRight<8>(hn::Mul(hn::LoadU(di, own + n), hn::Load(di, dens))));
     const auto sh = hn::IfThenElse(hn::RebindMask(df, found), hn::Load(df, shad), hn::Set(df, 0.5f));
     const auto a = hn::ShiftRight<8>(hn::Mul(d, hn::Set(di, a_row)));
+    std::uint16_t* p = px + n * 4;
+    // Where nothing covers the pixels (outside the puff, or lookups that find nothing)
+    // the blend gives back each sample clamped to 0..32767: samples already in range
+    // need no work.
+    if (hn::AllTrue(di, hn::Eq(a, hn::Zero(di)))) {
+      auto bits = hn::LoadU(du, p);
+      for (std::size_t k = 1; k < 4; ++k) bits = hn::Or(bits, hn::LoadU(du, p + k * n_lanes));
+      if (hn::AllTrue(du, hn::Eq(hn::And(bits, hn::Set(du, 0x8000)), hn::Zero(du)))) continue;
+    }
     const auto keep = hn::Sub(hn::Set(di, 32768), a);
     const auto sd = hn::PromoteTo(dd, sh);
     const auto rest = hn::Sub(hn::Set(dd, 1.0), sd);
     hn::Vec<DU> ch[4];
-    std::uint16_t* p = px + n * 4;
     hn::LoadInterleaved4(du, p, ch[0], ch[1], ch[2], ch[3]);
     for (int c = 0; c < 3; ++c) {
       const auto cc = hn::DemoteTo(di, hn::Add(hn::Mul(hn::Set(dd, colours.lit[c]), sd),

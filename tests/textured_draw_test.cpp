@@ -25,6 +25,7 @@ struct Case {
   double seethe;
   float density;
   bool random_stamp;  // replace the level's stamp with random planes
+  int fill = -1;      // the output's samples: a fixed pattern, or this value everywhere
 };
 
 const Case kCases[] = {
@@ -40,6 +41,9 @@ const Case kCases[] = {
     {"negative texture frequency", 60.3f, 30.6f, 110, 0.6f, -4.0f, -8.0f, 3.0, 0.6f, false},
     {"random planes", 64.4f, 31.1f, 100, 0.3f, 4.0f, 4.0f, 1.2, 1.0f, true},
     {"random planes, clipped", 1.9f, 60.2f, 120, 0.7f, 6.0f, 3.0f, 0.7, 0.45f, true},
+    // Samples above the image range are clamped even where nothing covers them.
+    {"output above range", 64.3f, 32.6f, 150, 0.5f, 4.0f, 4.0f, 1.2, 0.8f, false, 40000},
+    {"output at the top", 30.3f, 32.6f, 100, 0.5f, 4.0f, 4.0f, 1.2, 0.8f, true, 32767},
 };
 
 // Bands a frame may be split into: whole, two halves, and uneven slices.
@@ -54,8 +58,9 @@ struct Scene {
   ImageBuffer out{kWidth, kHeight};
   CloudSystem* s = b->system;
   Particle* p = nullptr;
+  int fill;
 
-  explicit Scene(const Case& c) {
+  explicit Scene(const Case& c) : fill(c.fill) {
     set_default_stamp_inputs(*s);
     s->lit_colour_0 = 30000.0f;
     s->lit_colour_1 = 21000.0f;
@@ -96,7 +101,7 @@ struct Scene {
 
   std::vector<std::uint16_t> draw(bool reference,
                                   const std::vector<std::pair<std::int32_t, std::int32_t>>& bands) {
-    fill_image(out);
+    fill_image(out, fill);
     for (auto [first, last] : bands) {
       if (reference)
         b->draw_puff_reference(p, first, last);
