@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/sub_pixel_shift.h"
+#include "render/stamp_rows_shift.h"
 #include "sim/brumel.h"
 #include "sim/cloud_blend.h"
 #include "sim/gradient_noise_rows.h"
@@ -16,12 +16,15 @@
 
 namespace {
 
-// Reused by every puff a thread draws, so the draw allocates only its shifted rows.
+// Reused by every puff a thread draws: once grown to the largest stamp, a draw allocates
+// nothing.
 struct TexturedScratch {
   std::vector<float> u1, u2;       // noise x of each shown column, for each noise
   std::vector<double> g1, g2;      // the two noises along one row
   std::vector<std::int32_t> look;  // per shown sample: index into the shifted stamp, or -1
   std::vector<std::int32_t> lo, hi;  // per base row: first and last column of non-zero density
+  std::vector<std::int32_t> density;  // the shifted rows the band reads
+  std::vector<float> shade;
 };
 
 TexturedScratch& scratch() {
@@ -110,18 +113,20 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
     texture_lookup_row(k.g1.data(), k.g2.data(), n, c0, j, mag, w, h, look + (c0 - i0), &r0, &r1);
   }
 
-  PuffStamp* rows = shift_stamp_rows(&base, at.fx, at.fy, r0, r1);
-  if (!rows) return;  // no memory for the copy: this band skips the particle
+  const std::size_t shifted = static_cast<std::size_t>(r1 - r0 + 1) * w;
+  k.density.resize(shifted);
+  k.shade.resize(shifted);
+  if (!shift_stamp_rows_into(&base, at.fx, at.fy, r0, r1, k.density.data(), k.shade.data()))
+    return;
   const std::int32_t a_row = row_opacity(at.opacity, s->density);
   const CloudColours colours = cloud_colours(*s);
-  // `rows` starts at row r0 of the shifted stamp: the lookups move up by as many entries.
+  // The planes start at row r0 of the shifted stamp: the lookups move up by as many entries.
   const std::int32_t skip = r0 * w;
   for (std::int32_t& l : k.look) l = l >= 0 ? l - skip : -1;
   for (std::int32_t j = j0; j < j1; ++j) {
     std::uint16_t* px = out->rows[y0 + j] + static_cast<std::size_t>(x0 + i0) * 4;
     const std::int32_t* look = k.look.data() + static_cast<std::size_t>(j - j0) * cols;
-    const std::int32_t* own = rows->density + (static_cast<std::size_t>(j - r0) * w + i0);
-    blend_textured_row(px, own, look, rows->density, rows->shade, cols, a_row, colours);
+    const std::int32_t* own = k.density.data() + (static_cast<std::size_t>(j - r0) * w + i0);
+    blend_textured_row(px, own, look, k.density.data(), k.shade.data(), cols, a_row, colours);
   }
-  stamp_free(rows);
 }
