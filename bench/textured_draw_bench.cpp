@@ -50,16 +50,19 @@ void BM_TexturedSplat(benchmark::State& state) {
     u1[i] = static_cast<float>(i) / static_cast<float>(w) * s.texture_x + p->x * 10.0f;
     u2[i] = static_cast<float>(u1[i] + 3.14);
   }
+  NoiseColumns x1, x2;
   const std::int32_t a_row = row_opacity(32767, s.density);
   const CloudColours colours = cloud_colours(s);
   for (auto _ : state) {
     if (state.range(0) == 0) {
       b.splat_stamp_reference(960, 540, 32767, shifted, 0, kHeight - 1, p);
     } else {
+      noise_columns(u1.data(), w, x1);
+      noise_columns(u2.data(), w, x2);
       for (std::int32_t j = 0; j < h; ++j) {
         const float v = static_cast<float>(j) / static_cast<float>(h) * s.texture_y + p->y * 10.0f;
-        gradient_noise_row(b.gradient_table, u1.data(), w, v, t, g1.data());
-        gradient_noise_row(b.gradient_table, u2.data(), w, static_cast<float>(v + 2.71),
+        gradient_noise_row(b.gradient_table, x1, 0, w, v, t, g1.data());
+        gradient_noise_row(b.gradient_table, x2, 0, w, static_cast<float>(v + 2.71),
                            static_cast<float>(t + 4.35), g2.data());
         std::int32_t lo = j, hi = j;
         texture_lookup_row(g1.data(), g2.data(), w, 0, j, s.texture_mag, w, h, look.data(), &lo, &hi);

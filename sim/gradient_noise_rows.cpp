@@ -1,7 +1,8 @@
-// Gradient noise along a row, vectorised across x. With y and z fixed, the lattice hash
-// of every corner depends on x only through its cell, so each call first tabulates the
-// gradients of the cells the row's x values reach (per y/z corner pair), and each lane
-// then fetches its eight corners from those small tables. The arithmetic repeats the
+// Gradient noise along a row, vectorised across x. The cell, offset and s-curve of each
+// x are worked out once for all the rows sampled at those x. With y and z fixed, the
+// lattice hash of every corner depends on x only through its cell, so each row first
+// tabulates the gradients of the cells the x values reach (per y/z corner pair), and
+// each lane then fetches its eight corners from those small tables. The arithmetic repeats the
 // scalar noise operation for operation, in the same precision at every step: float for
 // the lower z plane and the near row of the upper one, double for the far row of the
 // upper plane and the y and z interpolations that follow it. No multiply-add is fused.
@@ -117,16 +118,6 @@ using DD = hn::ScalableTag<double>;
 using DF = hn::Rebind<float, DD>;
 using DI = hn::Rebind<std::int32_t, DD>;
 
-// Floor of each lane as gradient_noise takes it: truncation, one less for a negative
-// value that is not whole.
-HWY_INLINE hn::Vec<DI> floor_of(hn::Vec<DF> x) {
-  const DF df;
-  const DI di;
-  const auto i = hn::ConvertTo(di, x);
-  const auto below = hn::And(hn::Lt(x, hn::Zero(df)), hn::Ne(hn::ConvertTo(df, i), x));
-  return hn::IfThenElse(hn::RebindMask(di, below), hn::Sub(i, hn::Set(di, 1)), i);
-}
-
 HWY_INLINE hn::Vec<DF> lerp(hn::Vec<DF> t, hn::Vec<DF> p, hn::Vec<DF> q) {
   return hn::Add(p, hn::Mul(t, hn::Sub(q, p)));
 }
@@ -183,14 +174,12 @@ HWY_INLINE hn::Vec<DD> corner_d(const RowSetup& r, const Cells& at, int a, hn::V
                          hn::Set(dd, static_cast<double>(r.dz[1]))));
 }
 
-// One vector of samples: x holds N coordinates.
-HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
+// One vector of samples, given the cell, offset and s-curve of each lane's x.
+HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DI> ix, hn::Vec<DF> fx,
+                                   hn::Vec<DF> sx) {
   const DD dd;
   const DF df;
   const DI di;
-  const auto ix = floor_of(x);
-  const auto fx = hn::Sub(x, hn::ConvertTo(df, ix));
-  const auto sx = hn::Mul(hn::Mul(hn::Sub(hn::Set(df, 3.0f), hn::Mul(hn::Set(df, 2.0f), fx)), fx), fx);
   const auto dx0 = fx;
   const auto dx1 = hn::Sub(fx, hn::Set(df, 1.0f));
   Cells at;
@@ -212,44 +201,39 @@ HWY_INLINE hn::Vec<DD> noise_lanes(const RowSetup& r, hn::Vec<DF> x) {
   return lerp(hn::Set(dd, r.sz), hn::PromoteTo(dd, c), d);
 }
 
-void NoiseRow(const GradientTable& table, const float* x, std::size_t count, float y, float z,
-              double* out) {
+void NoiseRow(const GradientTable& table, const NoiseColumns& columns, std::size_t first,
+              std::size_t count, float y, float z, double* out) {
   if (count == 0) return;
   const DD dd;
   const DF df;
   const DI di;
   const std::size_t n_lanes = hn::Lanes(dd);
-  // The last vector is filled up with the last coordinate, which reaches no new cell.
-  constexpr std::size_t kMaxLanes = 64;
-  HWY_ALIGN float tail_x[kMaxLanes];
-  HWY_ALIGN double tail_out[kMaxLanes];
-  const std::size_t whole = count - count % n_lanes;
-  const std::size_t rest = count - whole;
-  if (rest) {
-    std::fill(tail_x, tail_x + n_lanes, x[count - 1]);
-    std::copy(x + whole, x + count, tail_x);
+  // Every cell of the columns is tabulated, so one table serves any part of the row.
+  const RowSetup r = setup_row(table, columns.lo, columns.hi, y, z);
+  const std::int32_t* cell = columns.cell.data() + first;
+  const float* offset = columns.offset.data() + first;
+  const float* curve = columns.curve.data() + first;
+  std::size_t n = 0;
+  for (; n + n_lanes <= count; n += n_lanes) {
+    hn::StoreU(noise_lanes(r, hn::LoadU(di, cell + n), hn::LoadU(df, offset + n),
+                           hn::LoadU(df, curve + n)),
+               dd, out + n);
   }
-
-  auto lo = hn::Set(di, INT32_MAX);
-  auto hi = hn::Set(di, INT32_MIN);
-  for (std::size_t n = 0; n < whole; n += n_lanes) {
-    const auto ix = floor_of(hn::LoadU(df, x + n));
-    lo = hn::Min(lo, ix);
-    hi = hn::Max(hi, ix);
-  }
-  if (rest) {
-    const auto ix = floor_of(hn::Load(df, tail_x));
-    lo = hn::Min(lo, ix);
-    hi = hn::Max(hi, ix);
-  }
-  const RowSetup r = setup_row(table, hn::GetLane(hn::MinOfLanes(di, lo)),
-                               hn::GetLane(hn::MaxOfLanes(di, hi)), y, z);
-
-  for (std::size_t n = 0; n < whole; n += n_lanes)
-    hn::StoreU(noise_lanes(r, hn::LoadU(df, x + n)), dd, out + n);
-  if (rest) {
-    hn::Store(noise_lanes(r, hn::Load(df, tail_x)), dd, tail_out);
-    std::copy(tail_out, tail_out + rest, out + whole);
+  if (n < count) {
+    // The last vector is filled up with the last sample.
+    constexpr std::size_t kMaxLanes = 64;
+    HWY_ALIGN std::int32_t c[kMaxLanes];
+    HWY_ALIGN float f[kMaxLanes];
+    HWY_ALIGN float s[kMaxLanes];
+    HWY_ALIGN double o[kMaxLanes];
+    for (std::size_t k = 0; k < n_lanes; ++k) {
+      const std::size_t at = std::min(n + k, count - 1);
+      c[k] = cell[at];
+      f[k] = offset[at];
+      s[k] = curve[at];
+    }
+    hn::Store(noise_lanes(r, hn::Load(di, c), hn::Load(df, f), hn::Load(df, s)), dd, o);
+    std::copy(o, o + (count - n), out + n);
   }
 }
 
@@ -262,9 +246,25 @@ namespace brumel_noise_rows {
 HWY_EXPORT(NoiseRow);
 }  // namespace brumel_noise_rows
 
-void gradient_noise_row(const GradientTable& table, const float* x, std::size_t count, float y,
-                        float z, double* out) {
-  HWY_DYNAMIC_DISPATCH(brumel_noise_rows::NoiseRow)(table, x, count, y, z, out);
+void noise_columns(const float* x, std::size_t count, NoiseColumns& columns) {
+  columns.cell.resize(count);
+  columns.offset.resize(count);
+  columns.curve.resize(count);
+  columns.lo = INT32_MAX;
+  columns.hi = INT32_MIN;
+  for (std::size_t n = 0; n < count; ++n) {
+    const brumel_noise_rows::Cell c = brumel_noise_rows::cell_of(x[n]);
+    columns.cell[n] = c.i;
+    columns.offset[n] = c.f;
+    columns.curve[n] = c.s;
+    columns.lo = std::min(columns.lo, c.i);
+    columns.hi = std::max(columns.hi, c.i);
+  }
+}
+
+void gradient_noise_row(const GradientTable& table, const NoiseColumns& columns,
+                        std::size_t first, std::size_t count, float y, float z, double* out) {
+  HWY_DYNAMIC_DISPATCH(brumel_noise_rows::NoiseRow)(table, columns, first, count, y, z, out);
 }
 
 void gradient_noise_row_reference(const GradientTable& table, const float* x, std::size_t count,

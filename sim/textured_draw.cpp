@@ -20,6 +20,7 @@ namespace {
 // nothing.
 struct TexturedScratch {
   std::vector<float> u1, u2;       // noise x of each shown column, for each noise
+  NoiseColumns x1, x2;             // their parts of the noises
   std::vector<double> g1, g2;      // the two noises along one row
   std::vector<std::int32_t> look;  // per shown sample: index into the shifted stamp, or -1
   std::vector<std::int32_t> lo, hi;  // per base row: first and last column of non-zero density
@@ -67,6 +68,8 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
     k.u1[i - i0] = u;
     k.u2[i - i0] = static_cast<float>(u + 3.14);
   }
+  noise_columns(k.u1.data(), cols, k.x1);
+  noise_columns(k.u2.data(), cols, k.x2);
   const double mag = s->texture_mag;
 
   // A shifted sample blends each of its two taps from base columns k - 2 .. k of base
@@ -107,8 +110,8 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
     std::fill(look + (c1 - i0), look + cols, -1);
     const std::size_t n = static_cast<std::size_t>(c1 - c0);
     const float v = static_cast<float>(j) / static_cast<float>(h) * s->texture_y + p->y * 10.0f;
-    gradient_noise_row(gradient_table, k.u1.data() + (c0 - i0), n, v, t, k.g1.data());
-    gradient_noise_row(gradient_table, k.u2.data() + (c0 - i0), n, static_cast<float>(v + 2.71), t2,
+    gradient_noise_row(gradient_table, k.x1, c0 - i0, n, v, t, k.g1.data());
+    gradient_noise_row(gradient_table, k.x2, c0 - i0, n, static_cast<float>(v + 2.71), t2,
                        k.g2.data());
     texture_lookup_row(k.g1.data(), k.g2.data(), n, c0, j, mag, w, h, look + (c0 - i0), &r0, &r1);
   }
