@@ -4,11 +4,13 @@
 // on the particle only); the displaced lookups they give tell which rows of the shifted
 // stamp can be read at all, and only those rows are shifted before the blend.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "render/stamp_rows_shift.h"
+#include "render/sub_pixel_shift.h"
 #include "sim/brumel.h"
 #include "sim/cloud_blend.h"
 #include "sim/gradient_noise_rows.h"
@@ -52,6 +54,15 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
   const std::int32_t i1 = std::min(w, std::min(s->frame_width, out->width) - x0);
   if (j0 >= j1 || i0 >= i1) return;
   const std::int32_t cols = i1 - i0;
+  if (static_cast<std::int64_t>(w) * h > INT32_MAX) {
+    // Lookups index the shifted stamp in int32; a stamp too large for that (none that
+    // this node builds) takes the one-sample-at-a-time draw.
+    PuffStamp* whole = shift_stamp(&base, at.fx, at.fy);
+    if (!whole) return;
+    splat_stamp_reference(at.ix, at.iy, at.opacity, whole, first, last, p);
+    stamp_free(whole);
+    return;
+  }
 
   TexturedScratch& k = scratch();
   k.u1.resize(cols);
