@@ -53,6 +53,7 @@ struct BillowScene {
       background[k] = static_cast<std::uint16_t>((k * 2654435761u) >> 17);
     }
     reset();
+    out->samplesInRange = true;  // as a host's imported frame is
     b->rebuild_stamps();
   }
 
