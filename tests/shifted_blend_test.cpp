@@ -62,7 +62,9 @@ TEST_P(ShiftedBlendTargets, EqualsTheGeneralShiftAndBlend) {
   std::mt19937 rng(2024);
   for (const Case& c : cases) {
     const StampPtr st = random_stamp(c.side, rng);
-    if (c.side % 2 == 1) ASSERT_TRUE(stamp_index_reach(st.get()));  // odd sides indexed
+    if (c.side % 2 == 1) {
+      ASSERT_TRUE(stamp_index_reach(st.get()));  // odd sides indexed
+    }
     const StampPtr shifted(shift_stamp(st.get(), c.fx, c.fy));
     const std::int32_t wide = c.side + 2;
     CloudColours colours{};
