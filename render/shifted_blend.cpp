@@ -186,26 +186,38 @@ void shade_row(const std::int32_t* dl, const std::int32_t* dr, const float* sl, 
 // Cc, a <= 32767, the blend is old + ((Cc - old) a >> 15) exactly (old x 2^15 is a
 // whole multiple of the shift), formed in 16-bit lanes from the high and low halves of
 // the product, and always in 0..32767, so the clamp has nothing to do.
+#if HWY_TARGET != HWY_SCALAR  // one lane a vector: the scalar loop does it all
+// The 16-bit blend of Lanes(d) pixels from column i.
+template <class D>
+void blend_pixels(D d, std::uint16_t* px, std::int64_t i, const Scratch& x) {
+  const hn::RebindToUnsigned<D> du;
+  const auto opaque = hn::Set(d, 32767);
+  const std::int16_t* cc[3] = {x.cc0.data(), x.cc1.data(), x.cc2.data()};
+  auto* p = reinterpret_cast<std::int16_t*>(px + i * 4);
+  hn::Vec<D> c[4];
+  hn::LoadInterleaved4(d, p, c[0], c[1], c[2], c[3]);
+  const auto a = hn::LoadU(d, x.a.data() + i);
+  for (int ch = 0; ch < 4; ++ch) {
+    const auto diff = hn::Sub(ch < 3 ? hn::LoadU(d, cc[ch] + i) : opaque, c[ch]);
+    const auto high = hn::MulHigh(diff, a);
+    const auto low_bit = hn::BitCast(d, hn::ShiftRight<15>(hn::BitCast(du, hn::Mul(diff, a))));
+    c[ch] = hn::Add(c[ch], hn::Add(hn::Add(high, high), low_bit));
+  }
+  hn::StoreInterleaved4(c[0], c[1], c[2], c[3], d, p);
+}
+#endif
+
 void blend_row(std::uint16_t* px, Span cols, const Scratch& x, bool in_range) {
   std::int64_t i = cols.lo;
-#if HWY_TARGET != HWY_SCALAR  // one lane a vector: the loop below does it all
-  const hn::ScalableTag<std::int16_t> d16;
-  const hn::RebindToUnsigned<decltype(d16)> du16;
-  const std::int64_t n = static_cast<std::int64_t>(hn::Lanes(d16));
-  const auto opaque = hn::Set(d16, 32767);
-  const std::int16_t* cc[3] = {x.cc0.data(), x.cc1.data(), x.cc2.data()};
-  for (; in_range && i + n <= cols.hi; i += n) {
-    auto* p = reinterpret_cast<std::int16_t*>(px + i * 4);
-    hn::Vec<decltype(d16)> c[4];
-    hn::LoadInterleaved4(d16, p, c[0], c[1], c[2], c[3]);
-    const auto a = hn::LoadU(d16, x.a.data() + i);
-    for (int ch = 0; ch < 4; ++ch) {
-      const auto diff = hn::Sub(ch < 3 ? hn::LoadU(d16, cc[ch] + i) : opaque, c[ch]);
-      const auto high = hn::MulHigh(diff, a);
-      const auto low_bit = hn::BitCast(d16, hn::ShiftRight<15>(hn::BitCast(du16, hn::Mul(diff, a))));
-      c[ch] = hn::Add(c[ch], hn::Add(hn::Add(high, high), low_bit));
-    }
-    hn::StoreInterleaved4(c[0], c[1], c[2], c[3], d16, p);
+#if HWY_TARGET != HWY_SCALAR
+  if (in_range) {
+    // Whole vectors, then the rest in vectors of 8 pixels.
+    const hn::ScalableTag<std::int16_t> d16;
+    const auto n = static_cast<std::int64_t>(hn::Lanes(d16));
+    for (; i + n <= cols.hi; i += n) blend_pixels(d16, px, i, x);
+    const hn::CappedTag<std::int16_t, 8> d8;
+    const auto n8 = static_cast<std::int64_t>(hn::Lanes(d8));
+    for (; i + n8 <= cols.hi; i += n8) blend_pixels(d8, px, i, x);
   }
 #endif
   (void)in_range;
