@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_error.h"
+#include "app/farm_command.h"
 #include "app/frame_list.h"
 #include "app/image_io.h"
 #include "app/image_size.h"
@@ -51,10 +52,29 @@ Examples:
   brumel render -i plate.####.exr --frames 1001-1100x10 -o check/cloud.%04d.jpg
   brumel render --set "Cloud Size=30" --key "Wind Speed=1:5,48:30" -o a.####.tif)";
 
-void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std::string& size,
-                std::optional<int>& shot_start) {
-  CLI::App* render = app.add_subcommand(
-      "render", "Render a frame range of the cloud over an image sequence and write the frames");
+// The options of `brumel render`, registered on `render` (and on `brumel farm`,
+// which runs them in chunks).
+struct RenderLine {
+  RenderOptions options;
+  std::string frames = "1-24";
+  std::string size;
+  std::optional<int> shot_start;
+
+  RenderLine() { options.shot.settings.default_mode = "render"; }  // renders unless told otherwise
+  // Parses what the command line left as text.
+  RenderOptions parsed() {
+    options.shot.frames = parse_frame_list(frames);
+    options.shot.shot_start = shot_start ? *shot_start : default_shot_start(options.shot.input);
+    if (!size.empty()) options.shot.size = parse_image_size(size);
+    return options;
+  }
+};
+
+void add_render_options(CLI::App* render, RenderLine& line) {
+  RenderOptions& options = line.options;
+  std::string& frames = line.frames;
+  std::string& size = line.size;
+  std::optional<int>& shot_start = line.shot_start;
   render->footer(kRenderFooter);
   ShotOptions& shot = options.shot;
   SettingsRequest& settings = shot.settings;
@@ -147,17 +167,19 @@ int main(int argc, char** argv) {
       "brumel");
   app.require_subcommand(1);
   app.footer(
-      "\nRun `brumel render --help`, `brumel info --help` or `brumel view --help` for each\n"
-      "command's options.\n"
+      "\nRun `brumel render --help`, `brumel farm --help`, `brumel info --help` or\n"
+      "`brumel view --help` for each command's options.\n"
       "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
       "line that does not parse.");
 
-  RenderOptions render;
-  render.shot.settings.default_mode = "render";  // this command renders unless told otherwise
-  std::string frames = "1-24";
-  std::string size;
-  std::optional<int> shot_start;
-  add_render(app, render, frames, size, shot_start);
+  RenderLine render;
+  add_render_options(
+      app.add_subcommand("render",
+                         "Render a frame range of the cloud over an image sequence and write the frames"),
+      render);
+  RenderLine farm_render;
+  FarmOptions farm;
+  add_farm_options(app, farm, [&](CLI::App* command) { add_render_options(command, farm_render); });
   InfoOptions info;
   add_info(app, info);
   OverlayCommandLine overlay;
@@ -178,18 +200,20 @@ int main(int argc, char** argv) {
 
   try {
     if (app.got_subcommand("render")) {
-      render.shot.frames = parse_frame_list(frames);
-      render.shot.shot_start = shot_start ? *shot_start : default_shot_start(render.shot.input);
-      if (!size.empty()) render.shot.size = parse_image_size(size);
+      const RenderOptions options = render.parsed();
       remove_partial_file_on_interrupt();
-      return run_render(render);
+      return run_render(options);
+    }
+    if (app.got_subcommand("farm")) {
+      farm.render = farm_render.parsed();
+      return run_farm(farm);
     }
     if (app.got_subcommand("info")) return run_info(info);
     if (app.got_subcommand("overlay")) return run_overlay_command(overlay);
   } catch (const std::exception& e) {
     // AppError carries a message a person can act on; anything else is still
     // reported as one line rather than an abort.
-    if (app.got_subcommand("render") && render.progress == "json") {
+    if (app.got_subcommand("render") && render.options.progress == "json") {
       write_error_event(stderr, e.what());
       return kRuntimeError;
     }
