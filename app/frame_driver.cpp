@@ -13,8 +13,13 @@ FrameDriver::FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_s
 }
 
 const HostImage& FrameDriver::process(int frame, bool catch_up) {
-  _image_str input = sources_.input(frame).view();
-  HostImage* matte_image = sources_.matte(frame);
+  if (catch_up && (!catch_up_reads_.input || !catch_up_reads_.matte) && stand_in_.samples.empty()) {
+    stand_in_ = HostImage(output_.width, output_.height);
+  }
+  const bool read_input = !catch_up || catch_up_reads_.input;
+  const bool read_matte = !catch_up || catch_up_reads_.matte;
+  _image_str input = (read_input ? sources_.input(frame) : stand_in_).view();
+  HostImage* matte_image = sources_.has_matte() && !read_matte ? &stand_in_ : sources_.matte(frame);
   _image_str matte = matte_image != nullptr ? matte_image->view() : _image_str{};
   _image_str* inputs[2] = {&input, matte_image != nullptr ? &matte : nullptr};
   _image_str output = output_.view();
@@ -31,15 +36,18 @@ const HostImage& FrameDriver::process(int frame, bool catch_up) {
   return output_;
 }
 
-void FrameDriver::play(int shot_start, FrameRange frames,
+void FrameDriver::play(int shot_start, const FrameList& frames,
                        const std::function<void(int)>& on_catch_up,
                        const std::function<void(int, const HostImage&)>& on_frame) {
-  for (int frame = shot_start; frame < frames.first; ++frame) {
-    process(frame, true);
-    if (on_catch_up) on_catch_up(frame);
-  }
-  for (int frame = frames.first; frame <= frames.last; ++frame) {
-    const HostImage& image = process(frame, false);
-    if (on_frame) on_frame(frame, image);
+  auto next_drawn = frames.frames().begin();
+  for (int frame = shot_start; frame <= frames.last(); ++frame) {
+    const bool drawn = frame == *next_drawn;
+    const HostImage& image = process(frame, !drawn);
+    if (drawn) {
+      ++next_drawn;
+      if (on_frame) on_frame(frame, image);
+    } else if (on_catch_up) {
+      on_catch_up(frame);
+    }
   }
 }

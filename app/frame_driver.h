@@ -3,7 +3,7 @@
 // ascending order, one process_image per frame.
 #include <functional>
 
-#include "app/frame_range.h"
+#include "app/frame_list.h"
 #include "app/frame_sources.h"
 #include "app/host_image.h"
 #include "assim/fx_node.h"
@@ -14,17 +14,26 @@ class FrameDriver {
   // length of its inputs (`shot_length` frames).
   FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size, int shot_length);
 
+  // Which sources a catch-up frame reads; the others are given a blank
+  // stand-in of the output's size. The simulation reads no pixel of the input
+  // or matte while it catches up unless the birth matte is in use, so a
+  // stand-in gives the same later frames, bit for bit, without reading files.
+  struct CatchUpReads {
+    bool input = true;
+    bool matte = true;
+  };
+  void set_catch_up_reads(CatchUpReads reads) { catch_up_reads_ = reads; }
+
   // One process_image at host time `frame`. With `catch_up` the node only
   // advances its simulation and the output keeps its previous samples.
   // Throws AppError when the node refuses the frame.
   const HostImage& process(int frame, bool catch_up);
 
-  // Plays the shot from `shot_start` to `frames.last`: the frames before
-  // `frames.first` as catch-up (on_catch_up after each), then every frame of
-  // `frames` drawn (on_frame with its output). Written frames are thus the
-  // same as those of a run that draws every frame from `shot_start`.
-  // Needs shot_start <= frames.first.
-  void play(int shot_start, FrameRange frames, const std::function<void(int)>& on_catch_up,
+  // Plays the shot from `shot_start` to `frames.last()`: every frame of
+  // `frames` drawn (on_frame with its output), every other one caught up
+  // (on_catch_up after each). Written frames are thus the same as those of a
+  // run that draws every frame from `shot_start`. Needs shot_start <= frames.first().
+  void play(int shot_start, const FrameList& frames, const std::function<void(int)>& on_catch_up,
             const std::function<void(int, const HostImage&)>& on_frame);
 
   FXNode& node() { return node_; }
@@ -34,4 +43,6 @@ class FrameDriver {
   FXNode& node_;
   FrameSources& sources_;
   HostImage output_;
+  CatchUpReads catch_up_reads_;
+  HostImage stand_in_;  // blank, the output's size; made when first needed
 };

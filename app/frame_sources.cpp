@@ -13,13 +13,13 @@ FrameSources::FrameSources(const std::string& input, const std::string& matte,
   if (!matte.empty()) matte_.emplace(Source{ImageSequence(matte), {}, {}, false});
 }
 
-void FrameSources::check_frames(FrameRange frames) const {
+void FrameSources::check_frames(const FrameList& frames, bool input, bool matte) const {
   for (const auto* source : {&input_, &matte_}) {
-    if (!source->has_value()) continue;
+    if (!source->has_value() || !(source == &input_ ? input : matte)) continue;
     const ImageSequence& files = (*source)->files;
     const char* what = source == &input_ ? "input" : "matte";
-    const int last = files.is_sequence() ? frames.last : frames.first;
-    for (int frame = frames.first; frame <= last; ++frame) {
+    for (const int frame : frames.frames()) {
+      if (!files.is_sequence() && frame != frames.first()) break;
       const std::string path = files.frame_path(frame);
       std::error_code error;
       if (!std::filesystem::is_regular_file(path, error)) {
@@ -29,7 +29,7 @@ void FrameSources::check_frames(FrameRange frames) const {
       }
     }
     // The first file's header tells whether the files are images at all.
-    read_image_size(files.frame_path(frames.first));
+    read_image_size(files.frame_path(frames.first()));
   }
 }
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/frame_range.h"
+#include "app/frame_list.h"
 #include "app/host_image.h"
 #include "app/image_sequence.h"
 #include "app/image_size.h"
@@ -19,8 +19,9 @@ class FrameSources {
   bool has_matte() const { return matte_.has_value(); }
 
   // Throws AppError naming the first file of `frames` that does not exist, or
-  // the first frame's file when it is not an image that can be read.
-  void check_frames(FrameRange frames) const;
+  // the first frame's file when it is not an image that can be read. Checks
+  // the input, the matte or both.
+  void check_frames(const FrameList& frames, bool input = true, bool matte = true) const;
   // The size of the input's frame `frame` (from its header), or the
   // background's size without an input.
   ImageSize input_size(int frame) const;

@@ -9,7 +9,7 @@ namespace {
 
 AppError pattern_error(const std::string& pattern, const std::string& why) {
   return AppError("file name \"" + pattern + "\": " + why +
-                  " (frame patterns are #### or %04d, one per name)");
+                  " (frame patterns are ####, @@@@ or %04d, one per name)");
 }
 
 }  // namespace
@@ -19,9 +19,9 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
   bool found = false;
   for (std::size_t i = 0; i < pattern_.size();) {
     const char c = pattern_[i];
-    if (c == '#') {
+    if (c == '#' || c == '@') {
       std::size_t end = i;
-      while (end < pattern_.size() && pattern_[end] == '#') ++end;
+      while (end < pattern_.size() && pattern_[end] == c) ++end;
       if (found) throw pattern_error(pattern_, "more than one frame pattern");
       found = true;
       width_ = static_cast<int>(end - i);
@@ -50,6 +50,7 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
       if (!zero && width_ > 1) throw pattern_error(pattern_, "use %0Nd, not %Nd, for padding");
       if (width_ < 1 || width_ > 12)
         throw pattern_error(pattern_, "padding must be 1 to 12 digits");
+      sign_in_width_ = true;
       prefix_ = literal;
       literal.clear();
       i = end + 1;
@@ -68,6 +69,8 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
 std::string ImageSequence::frame_path(int frame) const {
   if (!is_sequence()) return prefix_;
   char digits[32];
-  std::snprintf(digits, sizeof digits, "%0*d", width_ + (frame < 0 ? 1 : 0), frame);
+  // '#' and '@' give the digits their width after the sign; %0Nd counts the sign, as printf.
+  const int width = width_ + (frame < 0 && !sign_in_width_ ? 1 : 0);
+  std::snprintf(digits, sizeof digits, "%0*d", width, frame);
   return prefix_ + digits + suffix_;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// An image file name that may hold a frame number pattern: a run of '#'
-// (cloud.####.png, one digit per '#') or a printf-style %d / %0Nd (cloud.%04d.png).
+// An image file name that may hold a frame number pattern: a run of '#' or '@'
+// (cloud.####.png, cloud.@@@@.png: one digit each) or a printf-style %d / %0Nd
+// (cloud.%04d.png).
 // A name without a pattern is a single image used for every frame.
 #include <string>
 
@@ -12,9 +13,10 @@ class ImageSequence {
 
   const std::string& pattern() const { return pattern_; }
   bool is_sequence() const { return width_ > 0; }
-  // The file of frame `frame`: the number zero-padded to the pattern's width
-  // (negative numbers keep their sign before the digits); the name itself
-  // for a single image.
+  // The file of frame `frame`: the number zero-padded to the pattern's width,
+  // a negative number's sign before the padding ('#' and '@': -0003 for ####;
+  // %0Nd counts the sign as printf does: -003 for %04d); the name itself for a
+  // single image.
   std::string frame_path(int frame) const;
 
  private:
@@ -22,4 +24,5 @@ class ImageSequence {
   std::string prefix_;
   std::string suffix_;
   int width_ = 0;  // digits of padding; 0 = no pattern
+  bool sign_in_width_ = false;  // %0Nd: a negative frame's sign takes one of the N places
 };

@@ -6,14 +6,17 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 #include "app/app_error.h"
-#include "app/frame_range.h"
+#include "app/farm_command.h"
+#include "app/frame_list.h"
 #include "app/image_io.h"
 #include "app/image_size.h"
 #include "app/info_command.h"
 #include "app/overlay_command.h"
+#include "app/progress_events.h"
 #include "app/shot_options_cli.h"
 #include "app/render_command.h"
 
@@ -36,20 +39,42 @@ button. "#INDEX=VALUE" addresses a widget by its index in `brumel info`.
 Values: numbers within the widget's range; switches on/off, true/false, yes/no,
 1/0; options an entry's text or its index from 0; colours R,G,B,A each 0 to 1.
 
-Render-farm chunks: the simulation starts at --shot-start; the frames before
-the first of --frames are simulated without drawing, so a chunk's frames are
-bit-identical to the same frames of a run over the whole shot:
+Render-farm chunks: the simulation starts at --shot-start (default: the first
+frame of the -i sequence on disk, else 1); the frames from it that are not
+written are simulated without drawing, so a chunk's frames are bit-identical
+to the same frames of a run over the whole shot (--skip-existing for reruns):
   brumel render --demo Sunset --preroll --frames 101-200 -o shot.####.exr
 
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
-  brumel render -i plate.####.exr --frames 1001-1100 --shot-start 1001 \
-      --demo Billow --matte matte.####.png --set "Quantity=8" -o out/cloud.####.exr
+  brumel render -i plate.####.exr --frames 1001-1100 --demo Billow \
+      --matte matte.####.png --set "Quantity=8" -o out/cloud.####.exr
+  brumel render -i plate.####.exr --frames 1001-1100x10 -o check/cloud.%04d.jpg
   brumel render --set "Cloud Size=30" --key "Wind Speed=1:5,48:30" -o a.####.tif)";
 
-void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std::string& size) {
-  CLI::App* render = app.add_subcommand(
-      "render", "Render a frame range of the cloud over an image sequence and write the frames");
+// The options of `brumel render`, registered on `render` (and on `brumel farm`,
+// which runs them in chunks).
+struct RenderLine {
+  RenderOptions options;
+  std::string frames = "1-24";
+  std::string size;
+  std::optional<int> shot_start;
+
+  RenderLine() { options.shot.settings.default_mode = "render"; }  // renders unless told otherwise
+  // Parses what the command line left as text.
+  RenderOptions parsed() {
+    options.shot.frames = parse_frame_list(frames);
+    options.shot.shot_start = shot_start ? *shot_start : default_shot_start(options.shot.input);
+    if (!size.empty()) options.shot.size = parse_image_size(size);
+    return options;
+  }
+};
+
+void add_render_options(CLI::App* render, RenderLine& line) {
+  RenderOptions& options = line.options;
+  std::string& frames = line.frames;
+  std::string& size = line.size;
+  std::optional<int>& shot_start = line.shot_start;
   render->footer(kRenderFooter);
   ShotOptions& shot = options.shot;
   SettingsRequest& settings = shot.settings;
@@ -62,15 +87,16 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
   add_shot_options(*render, shot);
   render
       ->add_option("--frames", frames,
-                   "Frames to write, FIRST-LAST or one FRAME; frame N is rendered at host time N")
-      ->type_name("A-B")
+                   "Frames to write: FIRST-LAST, FIRST-LASTxSTEP, one FRAME, or a list of "
+                   "them (1,5,10-20); frame N is rendered at host time N")
+      ->type_name("LIST")
       ->capture_default_str();
   render
-      ->add_option("--shot-start", shot.shot_start,
-                   "Frame where the simulation starts; frames from it to the first of "
-                   "--frames are simulated without drawing")
-      ->type_name("S")
-      ->capture_default_str();
+      ->add_option("--shot-start", shot_start,
+                   "Frame where the simulation starts; frames from it that are not written "
+                   "are simulated without drawing. Default: the first frame of the input "
+                   "sequence on disk, else 1")
+      ->type_name("S");
   render
       ->add_option("--size", size,
                    "Output size WIDTHxHEIGHT; default: the input's size, or 1280x720")
@@ -80,10 +106,22 @@ void add_render(CLI::App& app, RenderOptions& options, std::string& frames, std:
                    "Write the node's settings, after all settings options, to FILE before "
                    "rendering")
       ->type_name("FILE");
-  render->add_option("--mode", settings.mode, "render or wireframe")
-      ->type_name("MODE")
-      ->capture_default_str();
+  render
+      ->add_option("--mode", settings.mode,
+                   "render or wireframe; default: render, unless --load or a --set of "
+                   "\"Mode: %s\" gives the mode")
+      ->type_name("MODE");
   render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+  render
+      ->add_flag("--skip-existing", options.skip_existing,
+                 "Leave the frames whose file exists (they are still simulated), so that a "
+                 "farm can rerun a failed chunk");
+  render
+      ->add_option("--progress", options.progress,
+                   "bar, lines (elapsed, frame and remaining times) or json (one event per "
+                   "line on standard error); default: a bar on a terminal, else lines")
+      ->type_name("STYLE")
+      ->check(CLI::IsMember({"bar", "lines", "json"}));
 }
 
 void add_info(CLI::App& app, InfoOptions& options) {
@@ -129,16 +167,19 @@ int main(int argc, char** argv) {
       "brumel");
   app.require_subcommand(1);
   app.footer(
-      "\nRun `brumel render --help`, `brumel info --help` or `brumel view --help` for each\n"
-      "command's options.\n"
+      "\nRun `brumel render --help`, `brumel farm --help`, `brumel info --help` or\n"
+      "`brumel view --help` for each command's options.\n"
       "Exit status: 0 done, 1 an error (message on standard error), 2 a command "
       "line that does not parse.");
 
-  RenderOptions render;
-  render.shot.settings.mode = "render";  // this command renders unless told otherwise
-  std::string frames = "1-24";
-  std::string size;
-  add_render(app, render, frames, size);
+  RenderLine render;
+  add_render_options(
+      app.add_subcommand("render",
+                         "Render a frame range of the cloud over an image sequence and write the frames"),
+      render);
+  RenderLine farm_render;
+  FarmOptions farm;
+  add_farm_options(app, farm, [&](CLI::App* command) { add_render_options(command, farm_render); });
   InfoOptions info;
   add_info(app, info);
   OverlayCommandLine overlay;
@@ -159,16 +200,23 @@ int main(int argc, char** argv) {
 
   try {
     if (app.got_subcommand("render")) {
-      render.shot.frames = parse_frame_range(frames);
-      if (!size.empty()) render.shot.size = parse_image_size(size);
+      const RenderOptions options = render.parsed();
       remove_partial_file_on_interrupt();
-      return run_render(render);
+      return run_render(options);
+    }
+    if (app.got_subcommand("farm")) {
+      farm.render = farm_render.parsed();
+      return run_farm(farm);
     }
     if (app.got_subcommand("info")) return run_info(info);
     if (app.got_subcommand("overlay")) return run_overlay_command(overlay);
   } catch (const std::exception& e) {
     // AppError carries a message a person can act on; anything else is still
     // reported as one line rather than an abort.
+    if (app.got_subcommand("render") && render.options.progress == "json") {
+      write_error_event(stderr, e.what());
+      return kRuntimeError;
+    }
     std::cerr << "brumel: error: " << e.what() << "\n";
     return kRuntimeError;
   }

@@ -89,7 +89,7 @@ Drag parse_drag(const std::string& text) {
 }
 
 int run_overlay(const OverlayOptions& options) {
-  const int frame = options.shot.frames.last;
+  const int frame = options.shot.frames.last();
   if (!options.save_file.empty()) check_settings_folder(options.save_file);
 
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
@@ -99,7 +99,7 @@ int run_overlay(const OverlayOptions& options) {
   }
   prepare_output(options.output);
 
-  Progress progress(Progress::style_for_stderr(options.quiet), frame - options.shot.shot_start,
+  Progress progress(Progress::style_for_stderr(options.quiet), options.shot.shot_start,
                     FrameRange{frame, frame});
   shot->play([&](int caught_up) { progress.caught_up(caught_up); }, nullptr);
   const HostImage& rendered = shot->driver->output();
@@ -154,7 +154,7 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
   OverlayOptions& options = line.options;
   ShotOptions& shot = options.shot;
   SettingsRequest& settings = shot.settings;
-  settings.mode = "render";
+  settings.default_mode = "render";
   overlay->add_option("-o,--output", options.output, "Output picture (.png .tif .exr .jpg .ppm)")
       ->type_name("FILE")
       ->required();
@@ -173,11 +173,11 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
       ->capture_default_str();
   add_shot_options(*overlay, shot);
   overlay
-      ->add_option("--shot-start", shot.shot_start,
+      ->add_option("--shot-start", line.shot_start,
                    "Frame where the simulation starts; frames before N are simulated "
-                   "without drawing")
-      ->type_name("S")
-      ->capture_default_str();
+                   "without drawing. Default: the first frame of the input sequence on "
+                   "disk, else 1")
+      ->type_name("S");
   overlay
       ->add_option("--size", line.size,
                    "View size WIDTHxHEIGHT; default: the input's size, or 1280x720")
@@ -188,14 +188,15 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
       ->type_name("FILE");
   overlay
       ->add_option("--mode", settings.mode,
-                   "render or wireframe (wireframe draws a circle for every particle)")
-      ->type_name("MODE")
-      ->capture_default_str();
+                   "render or wireframe (wireframe draws a circle for every particle); "
+                   "default: render, unless --load or a --set of \"Mode: %s\" gives the mode")
+      ->type_name("MODE");
   overlay->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
 }
 
 int run_overlay_command(OverlayCommandLine& line) {
   OverlayOptions& options = line.options;
+  options.shot.shot_start = line.shot_start ? *line.shot_start : default_shot_start(options.shot.input);
   if (line.frame < options.shot.shot_start) {
     throw AppError("--frame " + std::to_string(line.frame) + " comes before --shot-start " +
                    std::to_string(options.shot.shot_start));

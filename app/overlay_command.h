@@ -3,6 +3,7 @@
 // viewer overlay (handles, wireframe, side view) over it with real OpenGL in an
 // offscreen buffer, optionally after scripted drags of the handles, and writes
 // the picture.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,7 @@ int run_overlay(const OverlayOptions& options);
 struct OverlayCommandLine {
   OverlayOptions options;
   int frame = 1;
+  std::optional<int> shot_start;  // empty: the input sequence's first frame on disk, else 1
   std::string size;
   std::vector<std::string> drags;
 };

@@ -1,22 +1,27 @@
 #pragma once
-// What a render tells a person while it runs, on standard error: a progress
-// bar on a terminal, one plain line per frame otherwise (logs, farm managers),
-// or nothing; and a summary at the end.
+// What a render tells while it runs, on standard error: a progress bar on a
+// terminal; one plain line per frame otherwise (logs), with the elapsed time,
+// the frame's time and the time left; one JSON object per event for pipeline
+// tools (progress_events.h); or nothing. A summary ends the bar and the lines.
 #include <chrono>
 #include <cstdio>
 #include <string>
 
-#include "app/frame_range.h"
+#include "app/frame_list.h"
 
 class Progress {
  public:
-  enum class Style { Bar, Lines, Quiet };
-  // Bar when standard error is a terminal, else Lines; Quiet when asked.
-  static Style style_for_stderr(bool quiet);
+  enum class Style { Bar, Lines, Json, Quiet };
+  // `asked` is the --progress value: "bar", "lines" or "json"; empty: Bar when
+  // standard error is a terminal, else Lines. Quiet when `quiet`. Throws
+  // AppError for another value.
+  static Style style_for_stderr(bool quiet, const std::string& asked = "");
 
-  // A shot that catches up `catch_up_frames` frames, then draws `frames`.
-  Progress(Style style, int catch_up_frames, FrameRange frames, std::FILE* out = stderr);
+  // A shot from `shot_start` that draws `frames` and catches up the others.
+  Progress(Style style, int shot_start, const FrameList& frames, std::FILE* out = stderr);
 
+  // A frame left as it is on disk (it is caught up, not drawn).
+  void skipped(int frame, const std::string& path);
   void caught_up(int frame);
   void wrote(int frame, const std::string& path);
   // The summary: frames written, seconds, frames per second.
@@ -25,13 +30,18 @@ class Progress {
  private:
   double seconds_since(std::chrono::steady_clock::time_point from) const;
   void draw_bar(const std::string& label, int done, int total, const std::string& tail);
+  void end_catch_up_run();
 
   Style style_;
-  int catch_up_frames_;
-  FrameRange frames_;
+  int shot_start_;
+  FrameList frames_;
   std::FILE* out_;
+  int catch_up_frames_ = 0;  // every frame of the shot that is not drawn
   int caught_up_ = 0;
   int written_ = 0;
+  int run_first_ = 1, run_last_ = 0;  // the catch-up frames since the last drawn one; none when first > last
   std::chrono::steady_clock::time_point start_;
-  std::chrono::steady_clock::time_point drawing_start_;
+  std::chrono::steady_clock::time_point drawing_start_;  // after the first catch-up run
+  std::chrono::steady_clock::time_point last_event_;  // the last frame drawn or caught up first
+  std::chrono::steady_clock::time_point run_start_;   // when the current catch-up run began
 };

@@ -1,32 +1,55 @@
 #include "app/render_command.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/app_error.h"
 #include "app/frame_writer.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
+#include "app/output_frames.h"
 #include "app/progress.h"
+#include "app/progress_events.h"
 
 int run_render(const RenderOptions& options) {
   const ImageSequence output(options.output);
-  const FrameRange frames = options.shot.frames;
+  const FrameList& frames = options.shot.frames;
+  const Progress::Style style = Progress::style_for_stderr(options.quiet, options.progress);
   if (!output.is_sequence() && frames.count() > 1) {
     throw AppError("output \"" + options.output + "\" has no frame number pattern but " +
                    std::to_string(frames.count()) + " frames would be written (frames " +
-                   std::to_string(frames.first) + "-" + std::to_string(frames.last) +
-                   "); add #### or %04d to the name, or give --frames N for one frame");
+                   frames.text() + "); add #### or %04d to the name, or give --frames N for one frame");
   }
+  refuse_writing_over_inputs(output, frames, options.shot);
   if (!options.save_file.empty()) check_settings_folder(options.save_file);
 
-  std::unique_ptr<Shot> shot = prepare_shot(options.shot);
+  ShotOptions shot_options = options.shot;
+  if (options.skip_existing) {
+    std::optional<FrameList> missing = frames_not_on_disk(output, frames);
+    if (!missing) {
+      if (style == Progress::Style::Json) {
+        for (const int frame : frames.frames()) {
+          write_event(stderr, {{"event", "skipped"}, {"frame", frame}, {"path", output.frame_path(frame)}});
+        }
+        write_event(stderr, {{"event", "end"}, {"frames", 0}, {"catch_up", 0}, {"seconds", 0}});
+      } else if (style != Progress::Style::Quiet) {
+        std::fprintf(stderr, "brumel: every frame of %s is on disk already; nothing to render\n",
+                     frames.text().c_str());
+      }
+      return 0;
+    }
+    shot_options.frames = *missing;
+  }
+  std::unique_ptr<Shot> shot = prepare_shot(shot_options);
 
-  prepare_output(output.frame_path(frames.first));
-  if (frames.count() > 1) prepare_output(output.frame_path(frames.last));
+  prepare_output(output.frame_path(shot_options.frames.first()));
+  if (shot_options.frames.count() > 1) prepare_output(output.frame_path(shot_options.frames.last()));
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
 
-  Progress progress(Progress::style_for_stderr(options.quiet),
-                    frames.first - options.shot.shot_start, frames);
+  Progress progress(style, shot_options.shot_start, shot_options.frames);
+  for (const int frame : frames.frames()) {
+    if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
+  }
   // Frame N is written while frame N+1 renders; the files and their order are the
   // same, and a failed write stops the render at the next frame.
   FrameWriter writer(write_host_image,

@@ -10,10 +10,14 @@ struct RenderOptions {
   std::string output;     // image name or sequence pattern
   std::string save_file;  // --save: settings document written before rendering; empty for none
   bool quiet = false;
+  bool skip_existing = false;  // --skip-existing: leave frames already on disk
+  std::string progress;        // --progress: "bar", "lines" or "json"; empty: by the terminal
 };
 
-// Validates everything (settings, inputs, output format and folder) before the
-// first frame, writes the settings document when asked, renders and writes
-// frames shot.frames, reporting progress on standard error. Returns 0; throws
-// AppError, with nothing written, when anything is wrong before rendering.
+// Validates everything (settings, inputs, output format and folder, no output
+// over an input file) before the first frame, writes the settings document
+// when asked, renders and writes frames shot.frames (with skip_existing, those
+// not on disk yet; the others are caught up), reporting progress on standard
+// error. Returns 0; throws AppError, with nothing written, when anything is
+// wrong before rendering.
 int run_render(const RenderOptions& options);

@@ -112,11 +112,19 @@ std::vector<KeyframeText> parse_keyframes(const std::string& text) {
 void apply_settings(FXNode& node, const SettingsRequest& request, double time) {
   if (!request.load_file.empty()) load_document(node, request.load_file);
   if (!request.demo.empty()) choose_demo(node, request.demo, time);
+  // A saved document holds the mode as it was saved.
+  bool mode_given = !request.load_file.empty();
   for (const std::string& text : request.sets) {
     const auto [name, value] = split_assignment(text, "--set", "Widget Name=VALUE");
-    assign(node, find_value_widget(node, name), value, time);
+    CWidget& widget = find_value_widget(node, name);
+    assign(node, widget, value, time);
+    mode_given = mode_given || widget.name() == "Mode: %s";
   }
-  if (!request.mode.empty()) set_mode(node, request.mode, time);
+  if (!request.mode.empty()) {
+    set_mode(node, request.mode, time);
+  } else if (!mode_given && !request.default_mode.empty()) {
+    set_mode(node, request.default_mode, time);
+  }
   // Keyed values reach the node as a host plays them back: each frame's
   // evaluation brings the widget to its value at that frame.
   for (const std::string& text : request.keys) {

@@ -12,12 +12,16 @@ struct SettingsRequest {
   std::string demo;               // --demo: an entry of "Demos: %s"; empty for none
   std::vector<std::string> sets;  // --set "Widget Name=VALUE", in the order given
   std::string mode;               // --mode: "render" or "wireframe"; empty leaves it
+  // The command's own mode ("render" for `brumel render`), set in the mode's
+  // step when neither --mode, a loaded document nor a --set of the mode gave one.
+  std::string default_mode;
   std::vector<std::string> keys;  // --key "Widget Name=FRAME:VALUE,FRAME:VALUE"
   bool preroll = false;           // --preroll: press "Restart+PreR"
 };
 
 // Applies the request to a node in this order, each later step overriding the
-// earlier ones: load (read into the node), demo, sets, mode, keys, preroll.
+// earlier ones: load (read into the node), demo, sets, mode (or default_mode),
+// keys, preroll.
 // Changes are reported at host time `time`. Throws AppError naming the file,
 // widget, value or demo that is wrong.
 void apply_settings(FXNode& node, const SettingsRequest& request, double time);

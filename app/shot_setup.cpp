@@ -1,6 +1,8 @@
 #include "app/shot_setup.h"
 
 #include "app/app_error.h"
+#include "app/catch_up_reads.h"
+#include "app/sequence_on_disk.h"
 #include "assim/smp.h"
 
 namespace {
@@ -10,19 +12,41 @@ ImageSize shot_size(const ShotOptions& options) {
   if (options.size) return *options.size;
   if (options.input.empty()) return kDefaultSize;
   FrameSources probe(options.input, "", kDefaultSize);
-  return probe.input_size(options.shot_start);
+  return probe.input_size(options.frames.first());
+}
+
+std::string shot_start_hint(const ShotOptions& options) {
+  return " (the shot starts at frame " + std::to_string(options.shot_start) +
+         "; --shot-start sets where the simulation starts)";
+}
+
+// Catch-up frames of the shot whose birth matte is read from their files.
+void check_catch_up_frames(const ShotOptions& options, FrameDriver::CatchUpReads reads) {
+  std::vector<int> caught_up;
+  for (int frame = options.shot_start; frame < options.frames.last(); ++frame) {
+    if (!options.frames.contains(frame)) caught_up.push_back(frame);
+  }
+  if (caught_up.empty() || (!reads.input && !reads.matte)) return;
+  try {
+    FrameSources(options.input, options.matte, kDefaultSize)
+        .check_frames(FrameList(std::move(caught_up)), reads.input, reads.matte);
+  } catch (const AppError& e) {
+    throw AppError(std::string(e.what()) + ": it is read for the birth matte while the shot " +
+                   "catches up" + shot_start_hint(options));
+  }
 }
 
 }  // namespace
 
 std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
-  if (options.frames.first < options.shot_start) {
-    throw AppError("the first frame " + std::to_string(options.frames.first) +
+  if (options.frames.first() < options.shot_start) {
+    throw AppError("the first frame " + std::to_string(options.frames.first()) +
                    " comes before the shot start " + std::to_string(options.shot_start) +
-                   " (--shot-start must not be after the first of --frames)");
+                   "; give --shot-start " + std::to_string(options.frames.first()) +
+                   " or earlier to start the simulation there");
   }
-  const FrameRange played{options.shot_start, options.frames.last};
-  FrameSources(options.input, options.matte, kDefaultSize).check_frames(played);
+  const FrameRange played{options.shot_start, options.frames.last()};
+  FrameSources(options.input, options.matte, kDefaultSize).check_frames(options.frames);
   const ImageSize size = shot_size(options);
 
   NodeModule module(options.module_path.empty() ? NodeModule::default_path() : options.module_path);
@@ -34,5 +58,13 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
                                      FrameSources(options.input, options.matte, size), nullptr});
   shot->driver = std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count());
   apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start));
+  const FrameDriver::CatchUpReads reads = catch_up_reads(*shot->node, shot->sources.has_matte());
+  check_catch_up_frames(options, reads);
+  shot->driver->set_catch_up_reads(reads);
   return shot;
+}
+
+int default_shot_start(const std::string& input) {
+  if (input.empty()) return 1;
+  return first_frame_on_disk(ImageSequence(input)).value_or(1);
 }

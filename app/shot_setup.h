@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/frame_driver.h"
-#include "app/frame_range.h"
+#include "app/frame_list.h"
 #include "app/frame_sources.h"
 #include "app/image_size.h"
 #include "app/node_module.h"
@@ -22,7 +22,7 @@ struct ShotOptions {
   std::string matte;              // image or sequence; empty: none
   std::optional<ImageSize> size;  // empty: the input's size, else kDefaultSize
   int shot_start = 1;             // the frame where the simulation starts
-  FrameRange frames{1, 24};       // the frames drawn; those before are caught up
+  FrameList frames{FrameRange{1, 24}};  // the frames drawn; the others from shot_start are caught up
   int threads = 0;                // processors for the node; 0 leaves the host's count
 };
 
@@ -41,7 +41,12 @@ struct Shot {
   }
 };
 
-// Checks the frame range against the shot start, every input and matte file of
-// shot_start..frames.last, loads the module, creates the node, sets the host
-// side and applies the settings at host time shot_start. Throws AppError.
+// Checks the frames against the shot start and every input and matte file the
+// shot reads (catch-up frames read only what the birth matte needs), loads the
+// module, creates the node, sets the host side and applies the settings at
+// host time shot_start. Throws AppError.
 std::unique_ptr<Shot> prepare_shot(const ShotOptions& options);
+
+// Where a shot starts when --shot-start is not given: the first frame on disk
+// of an input sequence; 1 for a single image, no input, or no frame on disk.
+int default_shot_start(const std::string& input);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,7 @@ using AppRender = App;
 using AppRenderParallel = App;
 using AppErrors = App;
 using AppInfo = App;
+using AppShots = App;
 
 TEST_F(AppRender, EveryDemoWritesItsFramesAtTheAskedSize) {
   for (const char* demo : {"Drift", "Contraints", "Simple 3D", "Bombard", "Sky Writing", "Billow"}) {
@@ -100,8 +102,11 @@ TEST_F(AppRender, EveryDemoWritesItsFramesAtTheAskedSize) {
                         "3-4", "-o", "out/Sunset.####.png"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("simulating frames 1-2 without drawing"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("frame 3 (1/2) written to out/Sunset.0003.png\n"), std::string::npos);
-  EXPECT_NE(r.err.find("frame 4 (2/2) written to out/Sunset.0004.png\n"), std::string::npos);
+  // Each line carries the frame's time, the elapsed time and the time left.
+  EXPECT_NE(r.err.find("frame 3 (1/2) written to out/Sunset.0003.png in "), std::string::npos);
+  EXPECT_NE(r.err.find("frame 4 (2/2) written to out/Sunset.0004.png in "), std::string::npos);
+  EXPECT_NE(r.err.find(" s, elapsed "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" left\nbrumel: 2 frames in "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("brumel: 2 frames in "), std::string::npos);
   EXPECT_EQ(r.err.find('\r'), std::string::npos);
 
@@ -154,6 +159,117 @@ TEST_F(AppRender, InputSequenceOrStillGivesTheSize) {
   EXPECT_EQ(png_header(work_ / "still.png").width, 96);
 }
 
+// A plate numbered from 1001 that changes every frame (the Drift cloud over the sky).
+#define MAKE_PLATE()                                                                        \
+  render({"--demo", "Drift", "--preroll", "--size", "96x54", "--shot-start", "1001", "--frames", \
+          "1001-1010", "-q", "-o", "plate/p.####.png"})
+
+TEST_F(AppShots, StepsAndListsOnAPlateFromItsFirstFrameEqualTheWholeRun) {
+  MAKE_PLATE();
+  // Birth matte on: the plate is the matte, so catch-up frames read it too.
+  for (const char* birth_matte : {"off", "on"}) {
+    const std::string b = birth_matte;
+    std::vector<std::string> shot{"-i", "plate/p.####.png", "--demo", "Billow", "--set",
+                                  "Use Birth Ma=" + b, "--set", "Quantity=40", "-q"};
+    auto with = [&](std::vector<std::string> extra) {
+      extra.insert(extra.begin(), shot.begin(), shot.end());
+      return extra;
+    };
+    render(with({"--frames", "1001-1010", "-o", "whole" + b + "/c.####.png"}));
+    render(with({"--frames", "1001-1010x3", "-o", "step" + b + "/c.%04d.png"}));
+    render(with({"--frames", "1009,1002-1003", "-o", "list" + b + "/c.@@@@.png"}));
+    EXPECT_EQ(all_files(work_ / ("step" + b)),
+              (std::set<std::string>{"c.1001.png", "c.1004.png", "c.1007.png", "c.1010.png"}));
+    EXPECT_EQ(all_files(work_ / ("list" + b)),
+              (std::set<std::string>{"c.1002.png", "c.1003.png", "c.1009.png"}));
+    for (const std::string folder : {"step", "list"}) {
+      for (const std::string& f : all_files(work_ / (folder + b))) {
+        EXPECT_EQ(frame(folder + b + "/" + f), frame("whole" + b + "/" + f)) << folder << b << f;
+      }
+    }
+    EXPECT_NE(frame("whole" + b + "/c.1004.png"), frame("whole" + b + "/c.1007.png"));
+  }
+  // Before the plate's first frame: the error names the way out.
+  const ProgramResult r = run({"render", "-i", "plate/p.####.png", "--frames", "1-3", "-o", "x.####.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the first frame 1 comes before the shot start 1001; give --shot-start 1"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(AppShots, RerunsNeverWriteOverInputsAndSkipWhatIsOnDisk) {
+  MAKE_PLATE();
+  const std::set<std::string> plate = all_files(work_ / "plate");
+  const std::string first_plate = frame("plate/p.1001.png");
+  for (const char* output : {"plate/p.####.png", "./plate/../plate/p.%04d.png"}) {
+    const ProgramResult r =
+        run({"render", "-i", "plate/p.####.png", "--frames", "1001-1002", "-o", output});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("would write over the input file \"plate/p.1001.png\""), std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(all_files(work_ / "plate"), plate);
+  EXPECT_EQ(frame("plate/p.1001.png"), first_plate);
+
+  const std::vector<std::string> chunk{"render", "-i", "plate/p.####.png", "--demo", "Sunset",
+                                       "--frames", "1001-1006", "--skip-existing", "-o",
+                                       "out/c.####.png"};
+  ASSERT_EQ(run(chunk).status, 0);
+  const std::string fifth = frame("out/c.1005.png");
+  fs::remove(work_ / "out/c.1005.png");                      // the task that failed
+  std::ofstream(work_ / "out/c.1002.png") << "kept as it is";  // skipped, not rewritten
+  const ProgramResult rerun = run(chunk);
+  ASSERT_EQ(rerun.status, 0) << rerun.err;
+  EXPECT_NE(rerun.err.find("frame 1002 skipped"), std::string::npos) << rerun.err;
+  EXPECT_EQ(frame("out/c.1005.png"), fifth);
+  EXPECT_EQ(frame("out/c.1002.png"), "kept as it is");
+  EXPECT_EQ(all_files(work_ / "out").size(), 6u);  // no temporary files left
+  const ProgramResult done = run(chunk);
+  EXPECT_NE(done.err.find("every frame of 1001-1006 is on disk already"), std::string::npos);
+}
+
+TEST_F(AppShots, JsonProgressIsOneParsableEventPerLine) {
+  const ProgramResult r = run({"render", "--size", "64x36", "--shot-start", "-2", "--frames",
+                               "0-4x2", "--progress", "json", "-o", "out/f.%04d.png"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> events;
+  std::vector<std::string> paths;
+  std::istringstream lines(r.err);
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line);  // throws on anything else
+    events.push_back(event.at("event"));
+    if (events.back() == "frame") {
+      paths.push_back(event.at("path"));
+      EXPECT_GE(event.at("seconds").get<double>(), 0.0);
+      EXPECT_GE(event.at("left").get<double>(), 0.0);
+    }
+    if (events.back() == "catch_up") EXPECT_EQ(event.at("frames"), event.at("last").get<int>() - event.at("first").get<int>() + 1);
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"start", "catch_up", "frame", "catch_up", "frame",
+                                              "catch_up", "frame", "end"}));
+  EXPECT_EQ(paths, (std::vector<std::string>{"out/f.0000.png", "out/f.0002.png", "out/f.0004.png"}));
+
+  const ProgramResult error = run({"render", "--progress", "json", "-i", "none.####.png", "--frames", "1", "-o", "f.png"});
+  EXPECT_EQ(error.status, 1);
+  const nlohmann::json event = nlohmann::json::parse(error.err);
+  EXPECT_EQ(event.at("event"), "error");
+  EXPECT_NE(event.at("message").get<std::string>().find("none.0001.png"), std::string::npos);
+}
+
+TEST_F(AppShots, SettingsRoundTripKeepsTheMode) {
+  render({"--demo", "Drift", "--preroll", "--mode", "wireframe", "--size", "96x54", "--frames", "6",
+          "-q", "--save", "wire.json", "-o", "saved.png"});
+  render({"--load", "wire.json", "--preroll", "--size", "96x54", "--frames", "6", "-q", "-o",
+          "loaded.png"});
+  render({"--demo", "Drift", "--preroll", "--set", "Mode: %s=Wireframe", "--size", "96x54",
+          "--frames", "6", "-q", "-o", "set.png"});
+  render({"--demo", "Drift", "--preroll", "--size", "96x54", "--frames", "6", "-q", "-o",
+          "render.png"});
+  EXPECT_EQ(frame("loaded.png"), frame("saved.png"));
+  EXPECT_EQ(frame("set.png"), frame("saved.png"));
+  EXPECT_NE(frame("render.png"), frame("saved.png"));
+}
+
 TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
   std::ofstream(work_ / "a_file") << "in the way";
   std::ofstream(work_ / "broken.json") << "{ \"format\": ";
@@ -168,7 +284,7 @@ TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
       {{"--demo", "Sunsett"},
        "unknown demo \"Sunsett\" (did you mean \"Sunset\"?); the demos are: Drift, Contraints, "
        "Simple 3D, Bombard, Sunset, Sky Writing, Billow"},
-      {{"--frames", "9-3"}, "bad frame range \"9-3\""},
+      {{"--frames", "9-3"}, "bad frame list \"9-3\""},
       {{"-i", "missing.####.exr"}, "input frame 1: \"missing.0001.exr\" does not exist"},
       {{"-o", "a_file/f.####.png"}, "cannot create output folder \"a_file\""},
       {{"--load", "broken.json"}, "--load: \"broken.json\""},

@@ -1,6 +1,7 @@
-// The application's pieces with logic, in-process: frame patterns and ranges,
-// name suggestions, settings applied to a node, the frame driver's catch-up,
-// image conversion and writing.
+// The application's pieces with logic, in-process: frame patterns, ranges and
+// lists, name suggestions, settings applied to a node, the frame driver's
+// catch-up and what it reads, the shot start, rerun safety, image conversion
+// and writing.
 #include <gtest/gtest.h>
 
 #if defined(BRUMEL_HAVE_APP_CORE)
@@ -15,7 +16,9 @@
 
 #include "app/app_error.h"
 #include "app/default_background.h"
+#include "app/catch_up_reads.h"
 #include "app/frame_driver.h"
+#include "app/frame_list.h"
 #include "app/frame_range.h"
 #include "app/frame_writer.h"
 #include "app/frame_sources.h"
@@ -23,6 +26,8 @@
 #include "app/image_sequence.h"
 #include "app/image_size.h"
 #include "app/name_suggestions.h"
+#include "app/output_frames.h"
+#include "app/sequence_on_disk.h"
 #include "app/settings.h"
 #include "app/widget_lookup.h"
 #include "app/widget_table.h"
@@ -125,8 +130,11 @@ TEST(ImageSequence, PatternsGiveFramePaths) {
       {"out/cloud.####.png", 7, "out/cloud.0007.png"},
       {"out/cloud.####.png", 12345, "out/cloud.12345.png"},
       {"f.####.png", -3, "f.-0003.png"},
+      {"f.@@@@.png", -3, "f.-0003.png"},
+      {"f.@@@.png", 42, "f.042.png"},
       {"a#.exr", 3, "a3.exr"},
       {"plate.%04d.exr", 101, "plate.0101.exr"},
+      {"plate.%04d.exr", -1, "plate.-001.exr"},  // the sign takes a place, as printf
       {"plate.%d.exr", 101, "plate.101.exr"},
       {"100%%_%03d.tif", 5, "100%_005.tif"},
       {"plates/still 50%%.png", 99, "plates/still 50%.png"},
@@ -138,12 +146,48 @@ TEST(ImageSequence, PatternsGiveFramePaths) {
 
 TEST(ImageSequence, RefusesAmbiguousPatterns) {
   const std::pair<const char*, const char*> cases[]{{"a.##.b.##.png", "more than one"},
+                                                    {"a.##@@.png", "more than one"},
                                                     {"a.%04d.%d.png", "more than one"},
                                                     {"a.%4d.png", "%0Nd"},
                                                     {"a%.png", "a%.png"}};
   for (const auto& [pattern, message] : cases) {
     EXPECT_NE(error_of([&] { ImageSequence{pattern}; }).find(message), std::string::npos)
         << pattern;
+  }
+}
+
+TEST(FrameList, SyntaxGivesFramesAscendingOnceAndReadsBack) {
+  const struct {
+    const char* text;
+    std::vector<int> frames;
+    const char* compact;  // text() of the list
+  } cases[]{
+      {"1001-1004", {1001, 1002, 1003, 1004}, "1001-1004"},
+      {"1-10x3", {1, 4, 7, 10}, "1-10x3"},
+      {"1-9x4", {1, 5, 9}, "1-9x4"},
+      {"1-8x3", {1, 4, 7}, "1-7x3"},
+      {"1,5,10-12", {1, 5, 10, 11, 12}, "1,5,10-12"},
+      {"12,3-4,4", {3, 4, 12}, "3-4,12"},
+      {"-3--1", {-3, -2, -1}, "-3--1"},
+      {"-5", {-5}, "-5"},
+      {"-4-4x4", {-4, 0, 4}, "-4-4x4"},
+      {"7-7x2", {7}, "7"},
+  };
+  for (const auto& c : cases) {
+    const FrameList list = parse_frame_list(c.text);
+    EXPECT_EQ(list.frames(), c.frames) << c.text;
+    EXPECT_EQ(list.text(), c.compact) << c.text;
+    EXPECT_EQ(parse_frame_list(list.text()), list) << c.text;
+  }
+  const std::pair<const char*, const char*> refused[]{
+      {"", "is not FRAME"},       {"1-", "is not FRAME"},     {"1,,2", "is not FRAME"},
+      {"1-10x", "is not FRAME"},  {"5x2", "is not FRAME"},    {"1 - 2", "is not FRAME"},
+      {"1-10x0", "step"},         {"9-3", "comes before"},    {"1-99999999999", "is not FRAME"},
+      {"1-2000000", "more than"}};
+  for (const auto& [text, message] : refused) {
+    const std::string error = error_of([&] { parse_frame_list(text); });
+    EXPECT_NE(error.find("bad frame list \"" + std::string(text) + "\""), std::string::npos) << error;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
   }
 }
 
@@ -276,6 +320,36 @@ TEST(Settings, RefusalsNameTheProblemAndKeepEarlierValues) {
   }
 }
 
+TEST(Settings, TheCommandsModeOnlyWhenNothingElseGivesOne) {
+  const fs::path folder = fresh_folder("mode");
+  const std::string saved = (folder / "wireframe.json").string();
+  save_settings(PanelNode(), saved);  // the node's own mode: Wireframe
+  const struct {
+    std::string load;
+    std::vector<std::string> sets;
+    std::string mode;
+    int expected;  // 0 Render, 1 Wireframe
+  } cases[]{{"", {}, "", 0},
+            {"", {"Quantity=3"}, "", 0},
+            {"", {"Mode=Wireframe"}, "", 1},
+            {"", {"Mode: %s=1"}, "", 1},
+            {"", {"#7=0", "#5=Wireframe"}, "", 1},
+            {saved, {}, "", 1},
+            {saved, {}, "render", 0}};
+  for (const auto& c : cases) {
+    PanelNode node;
+    SettingsRequest request;
+    request.load_file = c.load;
+    request.sets = c.sets;
+    request.mode = c.mode;
+    request.default_mode = "render";
+    apply_settings(node, request, 1.0);
+    EXPECT_EQ(static_cast<COption*>(node.control(5))->value, c.expected)
+        << c.load << " " << (c.sets.empty() ? "" : c.sets.back()) << " " << c.mode;
+  }
+  fs::remove_all(folder);
+}
+
 TEST(Settings, KeyframeTextKeepsColourCommas) {
   const auto keys = parse_keyframes("1:1,0,0,1, 10:0,0,1,1");
   ASSERT_EQ(keys.size(), 2u);
@@ -349,6 +423,51 @@ TEST(FrameDriver, CatchUpFramesComeFirstAscendingAndWriteNothing) {
     EXPECT_FALSE(node.calls[i].has_matte);
   }
   EXPECT_FALSE(node.host_catch_up());
+}
+
+TEST(FrameDriver, FramesBetweenListedOnesAreCaughtUpAndReadOnlyWhatTheMatteNeeds) {
+  const fs::path folder = fresh_folder("driver_reads");
+  HostImage plate(8, 4);
+  for (int frame = 1; frame <= 4; ++frame) {
+    plate.samples[1] = static_cast<std::uint16_t>(100 + frame);
+    write_host_image(plate, (folder / ("p." + std::to_string(frame) + ".png")).string());
+  }
+  const std::string sequence = (folder / "p.%d.png").string();
+  // The node sees the plate (its sample marks the frame) or a blank stand-in.
+  struct Seen : RecordingNode {
+    int process_image(double time, _image_str** inputs, _image_str* output) override {
+      input_marks.push_back(inputs[0]->data[1]);
+      matte_marks.push_back(inputs[1] != nullptr ? inputs[1]->data[1] : -1);
+      return RecordingNode::process_image(time, inputs, output);
+    }
+    std::vector<int> input_marks, matte_marks;
+  };
+  const struct {
+    bool with_matte, birth_matte;
+    std::vector<int> input_marks, matte_marks;
+  } cases[]{
+      {false, false, {0, 102, 0, 104}, {-1, -1, -1, -1}},
+      {true, false, {0, 102, 0, 104}, {0, 102, 0, 104}},
+      {false, true, {101, 102, 103, 104}, {-1, -1, -1, -1}},
+      {true, true, {0, 102, 0, 104}, {101, 102, 103, 104}},
+  };
+  for (const auto& c : cases) {
+    Seen node;
+    CBoolean* birth_matte = node.Boolean("Use Birth Ma", false, false);
+    birth_matte->keys[3.0] = c.birth_matte;  // keyed on at a later frame reads every matte
+    FrameSources sources(sequence, c.with_matte ? sequence : "", ImageSize{8, 4});
+    FrameDriver driver(node, sources, ImageSize{8, 4}, 4);
+    driver.set_catch_up_reads(catch_up_reads(node, sources.has_matte()));
+    std::vector<int> caught_up, drawn;
+    driver.play(
+        1, FrameList(std::vector<int>{2, 4}), [&](int frame) { caught_up.push_back(frame); },
+        [&](int frame, const HostImage&) { drawn.push_back(frame); });
+    EXPECT_EQ(caught_up, (std::vector<int>{1, 3}));
+    EXPECT_EQ(drawn, (std::vector<int>{2, 4}));
+    EXPECT_EQ(node.input_marks, c.input_marks) << c.with_matte << c.birth_matte;
+    EXPECT_EQ(node.matte_marks, c.matte_marks) << c.with_matte << c.birth_matte;
+  }
+  fs::remove_all(folder);
 }
 
 TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
@@ -505,6 +624,59 @@ TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
   FrameSources none("", "", ImageSize{6, 3});
   EXPECT_EQ(none.input(7), default_background(6, 3));
   EXPECT_EQ(none.matte(7), nullptr);
+  fs::remove_all(folder);
+}
+
+TEST(ShotStart, FirstFrameOnDiskInThePatternsOwnSpelling) {
+  const fs::path folder = fresh_folder("on_disk");
+  for (const char* name : {"p.1001.png", "p.1002.png", "p.999.png", "p.0998.tmp", "p.x.png",
+                           "q.0005.png", "p.-0003.png.bak"}) {
+    std::ofstream(folder / name) << "x";
+  }
+  const std::string base = folder.string() + "/";
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.####.png")), 1001);  // not "999"
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.%d.png")), 999);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "q.@@@@.png")), 5);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "r.####.png")), std::nullopt);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.1001.png")), std::nullopt);  // a still
+  std::ofstream(folder / "p.-0003.png") << "x";
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.####.png")), -3);
+  EXPECT_EQ(default_shot_start(base + "p.####.png"), -3);
+  EXPECT_EQ(default_shot_start(base + "r.####.png"), 1);
+  EXPECT_EQ(default_shot_start(""), 1);
+  fs::remove_all(folder);
+}
+
+TEST(RerunSafety, NeverOverAnInputOnlyWhatIsMissing) {
+  const fs::path folder = fresh_folder("rerun");
+  fs::create_directories(folder / "plate");
+  std::ofstream(folder / "plate/p.0003.png") << "x";
+  fs::create_directory_symlink(folder / "plate", folder / "link");
+  const std::string base = folder.string() + "/";
+  ShotOptions shot;
+  shot.input = base + "plate/p.####.png";
+  shot.matte = base + "matte.png";
+  shot.shot_start = 1;
+  const FrameList frames(FrameRange{2, 4});
+  const struct {
+    std::string output, message;  // "" when it may be written
+  } cases[]{{base + "out/p.####.png", ""},
+            {base + "plate/p.%04d.png", "over the input file"},
+            {base + "link/../plate/p.####.png", "over the input file"},
+            {base + "link/p.####.png", "over the input file"},
+            {base + "plate/p.%03d.png", ""},
+            {base + "matte.png", "over the matte file"}};
+  for (const auto& c : cases) {
+    auto check = [&] { refuse_writing_over_inputs(ImageSequence(c.output), frames, shot); };
+    if (c.message.empty()) {
+      EXPECT_NO_THROW(check()) << c.output;
+    } else {
+      EXPECT_NE(error_of(check).find(c.message), std::string::npos) << c.output;
+    }
+  }
+  const ImageSequence plate(shot.input);
+  EXPECT_EQ(frames_not_on_disk(plate, frames), FrameList(std::vector<int>{2, 4}));
+  EXPECT_EQ(frames_not_on_disk(plate, FrameList(std::vector<int>{3})), std::nullopt);
   fs::remove_all(folder);
 }
 

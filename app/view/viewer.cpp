@@ -42,7 +42,7 @@ void on_mouse_button(GLFWwindow* window, int button, int action, int /*mods*/) {
 void on_cursor(GLFWwindow* window, double x, double y) { viewer_of(window)->mouse_move(x, y); }
 
 ShotOptions shot_for_viewer(ShotOptions shot) {
-  shot.shot_start = shot.frames.first;  // the viewer plays the shot from its start
+  shot.shot_start = shot.frames.first();  // the viewer plays the shot from its start
   return shot;
 }
 
@@ -50,7 +50,7 @@ ShotOptions shot_for_viewer(ShotOptions shot) {
 
 Viewer::Viewer(ViewOptions options)
     : options_(std::move(options)),
-      playback_(options_.shot.frames, options_.fps, options_.script.empty()),
+      playback_(options_.shot.frames.span(), options_.fps, options_.script.empty()),
       overlay_(options_.overlay),
       zoom_(options_.zoom) {
   options_.shot = shot_for_viewer(options_.shot);
