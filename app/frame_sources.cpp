@@ -28,8 +28,8 @@ void FrameSources::check_frames(FrameRange frames) const {
                        path + "\" does not exist");
       }
     }
-    // The first file's header tells whether the files are images at all.
-    read_image_size(files.frame_path(frames.first));
+    // Existence first, so that a missing frame is named before a damaged one.
+    for (int frame = frames.first; frame <= last; ++frame) read_image_size(files.frame_path(frame));
   }
 }
 

@@ -18,8 +18,8 @@ class FrameSources {
   bool has_input() const { return input_.has_value(); }
   bool has_matte() const { return matte_.has_value(); }
 
-  // Throws AppError naming the first file of `frames` that does not exist, or
-  // the first frame's file when it is not an image that can be read.
+  // Throws AppError naming the first file of `frames` that does not exist,
+  // else the first whose header cannot be read or is beyond the size limits.
   void check_frames(FrameRange frames) const;
   // The size of the input's frame `frame` (from its header), or the
   // background's size without an input.

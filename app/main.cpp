@@ -10,10 +10,10 @@
 
 #include "app/app_error.h"
 #include "app/frame_range.h"
-#include "app/image_io.h"
 #include "app/image_size.h"
 #include "app/info_command.h"
 #include "app/overlay_command.h"
+#include "app/pending_file.h"
 #include "app/shot_options_cli.h"
 #include "app/render_command.h"
 
@@ -158,10 +158,10 @@ int main(int argc, char** argv) {
   }
 
   try {
+    remove_partial_file_on_interrupt();
     if (app.got_subcommand("render")) {
       render.shot.frames = parse_frame_range(frames);
       if (!size.empty()) render.shot.size = parse_image_size(size);
-      remove_partial_file_on_interrupt();
       return run_render(render);
     }
     if (app.got_subcommand("info")) return run_info(info);

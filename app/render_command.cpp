@@ -1,6 +1,7 @@
 #include "app/render_command.h"
 
 #include <filesystem>
+#include <set>
 
 #include "app/app_error.h"
 #include "app/image_io.h"
@@ -20,8 +21,12 @@ int run_render(const RenderOptions& options) {
 
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
 
-  prepare_output(output.frame_path(frames.first));
-  if (frames.count() > 1) prepare_output(output.frame_path(frames.last));
+  // A pattern may number folders too (shot####/f.png): each folder once.
+  std::set<std::filesystem::path> folders;
+  for (int frame = frames.first; frame <= frames.last; ++frame) {
+    const std::string path = output.frame_path(frame);
+    if (folders.insert(std::filesystem::path(path).parent_path()).second) prepare_output(path);
+  }
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
 
   Progress progress(Progress::style_for_stderr(options.quiet),
