@@ -33,6 +33,8 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
       std::unique_ptr<Shot>(new Shot{options, size, std::move(module), std::move(node),
                                      FrameSources(options.input, options.matte, size), nullptr});
   shot->driver = std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count());
-  apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start));
+  NodePtr fresh = options.settings.load_file.empty() ? NodePtr{} : shot->module.create();
+  apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start),
+                 fresh.get());
   return shot;
 }
