@@ -2,6 +2,7 @@
 // reach the widget, so that a bad value is refused with a message and changes nothing.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <variant>
 
 #include "assim/number_text.h"
@@ -56,8 +57,8 @@ std::optional<Parsed> parse_option(const COption& w, std::string_view text, std:
   for (std::size_t i = 0; i < w.entries.size(); ++i)
     if (lower(trimmed(w.entries[i])) == t) return static_cast<int>(i);
   auto v = parse_number(text);
-  if (v && *v == static_cast<double>(static_cast<long long>(*v)) && *v >= 0.0 &&
-      *v < static_cast<double>(w.entries.size()))
+  // The range first: converting a number beyond long long's range is undefined.
+  if (v && *v >= 0.0 && *v < static_cast<double>(w.entries.size()) && *v == std::floor(*v))
     return static_cast<int>(*v);
   error = in_quotes(w.name()) + ": " + in_quotes(trimmed(text)) + " is not one of " + entry_list(w);
   if (!w.entries.empty())
