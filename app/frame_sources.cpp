@@ -28,8 +28,11 @@ void FrameSources::check_frames(const FrameList& frames, bool input, bool matte)
                        path + "\" does not exist");
       }
     }
-    // The first file's header tells whether the files are images at all.
-    read_image_size(files.frame_path(frames.first()));
+    // Existence first, so that a missing frame is named before a damaged one.
+    for (const int frame : frames.frames()) {
+      if (!files.is_sequence() && frame != frames.first()) break;
+      read_image_size(files.frame_path(frame));
+    }
   }
 }
 

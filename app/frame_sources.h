@@ -18,9 +18,9 @@ class FrameSources {
   bool has_input() const { return input_.has_value(); }
   bool has_matte() const { return matte_.has_value(); }
 
-  // Throws AppError naming the first file of `frames` that does not exist, or
-  // the first frame's file when it is not an image that can be read. Checks
-  // the input, the matte or both.
+  // Throws AppError naming the first file of `frames` that does not exist, else the
+  // first whose header cannot be read or is beyond the size limits. Checks the
+  // input, the matte or both.
   void check_frames(const FrameList& frames, bool input = true, bool matte = true) const;
   // The size of the input's frame `frame` (from its header), or the
   // background's size without an input.

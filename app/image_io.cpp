@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "app/app_error.h"
+#include "app/pending_file.h"
 
 namespace fs = std::filesystem;
 using OIIO::ImageInput;
@@ -20,6 +19,10 @@ using OIIO::TypeDesc;
 
 namespace {
 
+// A native pixel of more channels than this is no plate; reading one would
+// need buffers out of proportion to the four channels kept.
+constexpr int kLargestChannels = 64;
+
 // Samples as stored: without this OpenImageIO premultiplies formats with
 // unassociated alpha (PNG) on reading and divides on writing.
 ImageSpec straight_alpha_config() {
@@ -28,10 +31,11 @@ ImageSpec straight_alpha_config() {
   return config;
 }
 
-std::string oiio_message(const std::string& fallback) {
-  std::string text = OIIO::geterror();
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text.empty() ? fallback : text;
+// The first line of a library's message, or `fallback` when it said nothing.
+std::string first_line(const std::string& text, const std::string& fallback) {
+  std::string line = text.substr(0, text.find('\n'));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line.empty() ? fallback : line;
 }
 
 std::unique_ptr<ImageInput> open_input(const std::string& path) {
@@ -42,28 +46,18 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
   auto input = ImageInput::open(path, &config);
   if (!input) {
     throw AppError("cannot read input image \"" + path +
-                   "\": " + oiio_message("not an image format that can be read"));
+                   "\": " + first_line(OIIO::geterror(), "not an image format that can be read"));
   }
+  const ImageSpec& spec = input->spec();
+  const std::string what = "input image \"" + path + "\"";
+  if (spec.width < 1 || spec.height < 1 || spec.nchannels < 1) throw AppError(what + " has no pixels");
+  if (spec.deep) throw AppError(what + " holds deep samples, not a flat image");
+  if (spec.nchannels > kLargestChannels) {
+    throw AppError(what + " has " + std::to_string(spec.nchannels) + " channels; at most " +
+                   std::to_string(kLargestChannels) + " can be read");
+  }
+  check_image_size(ImageSize{spec.width, spec.height}, what);
   return input;
-}
-
-// The temporary file being written, for the signal handler: a fixed buffer,
-// since a handler may only call async-signal-safe functions.
-char partial_path[4096];
-volatile std::sig_atomic_t partial_pending = 0;
-
-void remove_partial_and_end(int signal_number) {
-  if (partial_pending != 0) unlink(partial_path);
-  std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
-}
-
-// Marks `path` as the file to remove on an interrupt; an empty path clears it.
-void set_partial(const std::string& path) {
-  partial_pending = 0;
-  if (path.empty() || path.size() >= sizeof partial_path) return;
-  std::memcpy(partial_path, path.c_str(), path.size() + 1);
-  partial_pending = 1;
 }
 
 fs::path folder_of(const std::string& path) {
@@ -83,12 +77,19 @@ HostImage read_host_image(const std::string& path) {
   auto input = open_input(path);
   const ImageSpec spec = input->spec();
   const int channels = std::min(spec.nchannels, 4);
-  if (spec.width < 1 || spec.height < 1 || channels < 1) {
-    throw AppError("input image \"" + path + "\" has no pixels");
-  }
   std::vector<std::uint16_t> read(static_cast<std::size_t>(spec.width) * spec.height * channels);
-  if (!input->read_image(0, 0, 0, channels, TypeDesc::UINT16, read.data())) {
-    throw AppError("cannot read input image \"" + path + "\": " + input->geterror());
+  bool ok = false;
+  try {
+    ok = input->read_image(0, 0, 0, channels, TypeDesc::UINT16, read.data());
+  } catch (const std::exception& e) {
+    throw AppError("cannot read input image \"" + path + "\": " + e.what());
+  }
+  // Some readers fill what a truncated file lacks with black and report
+  // success, saying what happened only in their message.
+  const std::string message = input->geterror();
+  if (!ok || !message.empty()) {
+    throw AppError("cannot read input image \"" + path +
+                   "\": " + first_line(message, "the file is truncated or damaged"));
   }
   HostImage image(spec.width, spec.height);
   const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
@@ -119,10 +120,16 @@ HostImage read_host_image(const std::string& path) {
 }
 
 void prepare_output(const std::string& path) {
-  if (!ImageOutput::create(path)) {
-    throw AppError("cannot write \"" + path +
-                   "\": " + oiio_message("the file name's extension is not an image format") +
+  const auto output = ImageOutput::create(path);
+  if (!output) {
+    throw AppError("cannot write \"" + path + "\": " +
+                   first_line(OIIO::geterror(), "the file name's extension is not an image format") +
                    " (use .exr, .png, .tif, .dpx or .jpg)");
+  }
+  // Only a writer that goes through PendingFile has every write checked.
+  if (!output->supports("ioproxy")) {
+    throw AppError("cannot write \"" + path + "\": the " + output->format_name() +
+                   " format is not written with checked writes (use .exr, .png, .tif, .dpx or .jpg)");
   }
   const fs::path folder = folder_of(path);
   std::error_code error;
@@ -145,7 +152,9 @@ void prepare_output(const std::string& path) {
 
 void write_host_image(const HostImage& image, const std::string& path) {
   auto output = ImageOutput::create(path);
-  if (!output) throw AppError("cannot write \"" + path + "\": " + oiio_message("unknown format"));
+  if (!output) {
+    throw AppError("cannot write \"" + path + "\": " + first_line(OIIO::geterror(), "unknown format"));
+  }
   const bool alpha = output->supports("alpha");
   ImageSpec spec(image.width, image.height, alpha ? 4 : 3, TypeDesc::UINT16);
   // EXR holds no 16-bit integers; its 16-bit samples are half floats.
@@ -160,31 +169,24 @@ void write_host_image(const HostImage& image, const std::string& path) {
 
 void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
                       const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
-  const fs::path final_path(path);
-  const fs::path temp_path = folder_of(path) / ("." + final_path.filename().string() + ".partial-" +
-                                                std::to_string(getpid()));
-  auto fail = [&](const std::string& why) {
-    set_partial("");
-    std::error_code ignored;
-    fs::remove(temp_path, ignored);
-    return AppError("cannot write \"" + path + "\": " + why);
-  };
-  set_partial(temp_path.string());
-  if (!output->open(temp_path.string(), spec)) throw fail(output->geterror());
-  if (!output->write_image(type, pixels, pixel_stride)) {
-    output->close();
-    throw fail(output->geterror());
+  check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");
+  PendingFile file(path);
+  // Every byte goes through the pending file, which checks each write: some
+  // libraries ignore a failed write, and one ends the process on it.
+  output->set_ioproxy(&file);
+  bool written = false;
+  std::string why;
+  try {
+    written = output->open(file.temporary_path(), spec) &&
+              output->write_image(type, pixels, pixel_stride) && output->close();
+    if (!written) why = output->geterror();
+  } catch (const std::exception& e) {
+    why = e.what();
   }
-  if (!output->close()) throw fail(output->geterror());
-  output.reset();
-  std::error_code error;
-  fs::rename(temp_path, final_path, error);
-  if (error) throw fail(error.message());
-  set_partial("");
-}
-
-void remove_partial_file_on_interrupt() {
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    std::signal(signal_number, remove_partial_and_end);
+  output.reset();  // closes what is still open before the file goes
+  if (!written) {
+    file.discard();
+    throw AppError("cannot write \"" + path + "\": " + first_line(why, "the image library failed"));
   }
+  file.commit();
 }

@@ -10,33 +10,34 @@
 #include "app/host_image.h"
 #include "app/image_size.h"
 
-// The size of an image file, from its header. Throws AppError naming the file.
+// The size of an image file, from its header. Throws AppError naming the file
+// when it cannot be read, has no pixels, is deep, has more than 64 channels, or
+// is beyond the size limits (check_image_size), before anything is allocated.
 ImageSize read_image_size(const std::string& path);
 
 // Reads the first subimage as 16-bit RGBA: 1 channel is grey, 2 grey and alpha,
 // 3 RGB with opaque alpha, 4 or more the first four as RGBA; other bit depths
 // are rescaled to 0..65535 (floats clamped to 0..1). Throws AppError naming the
-// file when it is missing or unreadable.
+// file when read_image_size would, or when its pixels are truncated or damaged
+// (never black rows in their place).
 HostImage read_host_image(const std::string& path);
 
 // Checks before any rendering that `path` can be written: a format known by
-// its extension, and a folder that exists (made when missing) and takes a new
-// file. Throws AppError naming the path otherwise.
+// its extension whose writer goes through checked writes, and a folder that
+// exists (made when missing) and takes a new file. Throws AppError naming the
+// path otherwise.
 void prepare_output(const std::string& path);
 
 // Writes the image: 16-bit where the format allows (half float for EXR, 8-bit
-// for JPEG), alpha where the format holds it. The file is written under a
-// temporary name in the same folder and renamed, so an interrupted write never
-// leaves a truncated file under `path`. Throws AppError naming the file.
+// for JPEG), alpha where the format holds it, through a PendingFile: the file
+// under `path` is complete or absent, whatever fails or interrupts the write.
+// Throws AppError naming the file and the reason.
 void write_host_image(const HostImage& image, const std::string& path);
 
 // Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
 // `output`, made for `path`, under a temporary name in the same folder, then
-// renames it to `path`. Throws AppError naming the file; nothing is left behind.
+// renames it to `path`. Throws AppError naming the file (a size beyond the
+// limits included); nothing is left behind.
 void write_image_file(std::unique_ptr<OIIO::ImageOutput> output, const OIIO::ImageSpec& spec,
                       OIIO::TypeDesc type, const void* pixels, OIIO::stride_t pixel_stride,
                       const std::string& path);
-
-// Makes an interrupt (SIGINT, SIGTERM, SIGHUP) during a write remove
-// the temporary file before the program ends as the signal would end it.
-void remove_partial_file_on_interrupt();

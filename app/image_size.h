@@ -1,5 +1,6 @@
 #pragma once
 // An image size as given on the command line ("1280x720").
+#include <cstdint>
 #include <string>
 
 struct ImageSize {
@@ -8,5 +9,15 @@ struct ImageSize {
   bool operator==(const ImageSize&) const = default;
 };
 
-// Parses "WxH" with W and H from 1 to 16384. Throws AppError naming the text.
+// The largest image read or written: a side, and all pixels together (a 16-bit
+// RGBA frame of the largest area is 512 MiB).
+inline constexpr int kLargestSide = 16384;
+inline constexpr std::int64_t kLargestPixels = std::int64_t{8192} * 8192;
+
+// Parses "WxH" with W and H from 1 to kLargestSide, and W times H at most
+// kLargestPixels. Throws AppError naming the text and the limit.
 ImageSize parse_image_size(const std::string& text);
+
+// Throws AppError "`what` is WxH, beyond the limit ..." when `size` has a side
+// outside 1..kLargestSide or more than kLargestPixels pixels.
+void check_image_size(ImageSize size, const std::string& what);

@@ -16,6 +16,7 @@
 #include "app/image_size.h"
 #include "app/info_command.h"
 #include "app/overlay_command.h"
+#include "app/pending_file.h"
 #include "app/progress_events.h"
 #include "app/shot_options_cli.h"
 #include "app/render_command.h"
@@ -199,9 +200,9 @@ int main(int argc, char** argv) {
   }
 
   try {
+    remove_partial_file_on_interrupt();
     if (app.got_subcommand("render")) {
       const RenderOptions options = render.parsed();
-      remove_partial_file_on_interrupt();
       return run_render(options);
     }
     if (app.got_subcommand("farm")) {

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 
 #include "app/app_error.h"
@@ -64,6 +65,10 @@ void drag(FXNode& node, const Drag& d, int frame) {
     send(node, kMove, x, y, 1.0f);
   }
   send(node, kButtonUp, d.x2, d.y2, 0.0f);
+  // A handle follows the pointer past its widgets' ranges; the panel would not.
+  for (const std::string& held : hold_to_ranges(node, -1.0)) {
+    std::cerr << "brumel: warning: --drag \"" << d.text << "\": " << held << "\n";
+  }
 }
 
 void draw_view(OffscreenGl& gl, FXNode& node, const HostImage& frame) {

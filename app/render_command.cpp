@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "app/app_error.h"
 #include "app/frame_writer.h"
@@ -42,8 +43,12 @@ int run_render(const RenderOptions& options) {
   }
   std::unique_ptr<Shot> shot = prepare_shot(shot_options);
 
-  prepare_output(output.frame_path(shot_options.frames.first()));
-  if (shot_options.frames.count() > 1) prepare_output(output.frame_path(shot_options.frames.last()));
+  // A pattern may number folders too (shot####/f.png): each folder once.
+  std::set<std::filesystem::path> folders;
+  for (const int frame : shot_options.frames.frames()) {
+    const std::string path = output.frame_path(frame);
+    if (folders.insert(std::filesystem::path(path).parent_path()).second) prepare_output(path);
+  }
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);

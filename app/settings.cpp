@@ -4,10 +4,13 @@
 
 #include <charconv>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "app/app_error.h"
 #include "app/name_suggestions.h"
 #include "app/widget_lookup.h"
+#include "assim/number_text.h"
 
 namespace {
 
@@ -36,13 +39,90 @@ void assign(FXNode& node, CWidget& widget, const std::string& value, double time
   node.notify_control_changed(&widget, kUserEdit, time);
 }
 
-void load_document(FXNode& node, const std::string& path) {
+// The numbers beyond their widgets' ranges that the node's own demos give
+// (a demo's seed): a document saved after --demo holds them.
+std::map<int, std::set<double>> demo_numbers(FXNode& fresh) {
+  std::map<int, std::set<double>> numbers;
+  CWidget* demos = fresh.find_control("Demos: %s");
+  if (demos == nullptr || demos->kind() != WidgetKind::Option) return numbers;
+  for (const std::string& entry : static_cast<COption*>(demos)->entries) {
+    std::string ignored;
+    if (!assign_user_value(*demos, entry, ignored)) continue;
+    fresh.notify_control_changed(demos, kUserEdit, 0.0);
+    for (int i = 0; i < fresh.num_controls(); ++i) {
+      const CWidget* w = fresh.control(i);
+      if (w->kind() != WidgetKind::Numeric) continue;
+      const auto& n = static_cast<const CNumeric&>(*w);
+      if (!(n.value >= n.minimum && n.value <= n.maximum)) numbers[i].insert(n.value);
+    }
+  }
+  return numbers;
+}
+
+// What --set would refuse in a loaded widget's value or keys, or "".
+std::string range_problem(const CWidget& w, const std::set<double>& allowed) {
+  std::string problem;
+  auto check = [&](const std::string& what, const std::string& value) {
+    std::string error;
+    if (!problem.empty() || widget_accepts(w, value, error)) return;
+    const std::string named = "\"" + w.name() + "\": ";  // the message's own start
+    if (error.rfind(named, 0) == 0) error.erase(0, named.size());
+    problem = what + ": " + error;
+  };
+  auto number = [&](const std::string& what, double v) {
+    if (allowed.count(v) == 0) check(what, number_text(v));
+  };
+  switch (w.kind()) {
+    case WidgetKind::Numeric: {
+      const auto& n = static_cast<const CNumeric&>(w);
+      number("value", n.value);
+      for (const auto& [time, v] : n.keys) number("key at " + number_text(time), v);
+      break;
+    }
+    case WidgetKind::Option: {
+      const auto& o = static_cast<const COption&>(w);
+      check("value", std::to_string(o.value));
+      for (const auto& [time, v] : o.keys) check("key at " + number_text(time), std::to_string(v));
+      break;
+    }
+    case WidgetKind::Color: {
+      auto text = [](const std::array<double, 4>& c) {
+        return number_text(c[0]) + "," + number_text(c[1]) + "," + number_text(c[2]) + "," +
+               number_text(c[3]);
+      };
+      const auto& c = static_cast<const CColor&>(w);
+      check("value", text(c.value));
+      for (const auto& [time, v] : c.keys) check("key at " + number_text(time), text(v));
+      break;
+    }
+    default:
+      break;
+  }
+  return problem;
+}
+
+void load_document(FXNode& node, const std::string& path, FXNode* fresh) {
   std::string error;
   std::optional<RegV> document = RegV::read_file(path, error);
   if (!document) throw AppError("--load: " + error);
+  const std::map<int, std::set<double>> allowed =
+      fresh != nullptr ? demo_numbers(*fresh) : std::map<int, std::set<double>>{};
+  RegV before;
+  node.reg_save(before);
   error.clear();
   if (!node.reg_load(*document, &error)) {
     throw AppError("--load: settings document \"" + path + "\" does not fit the node: " + error);
+  }
+  // A hand-edited document must not reach the node with what --set refuses:
+  // a huge quantity or pre-roll would never finish.
+  for (int i = 0; i < node.num_controls(); ++i) {
+    const auto it = allowed.find(i);
+    const std::string problem =
+        range_problem(*node.control(i), it != allowed.end() ? it->second : std::set<double>{});
+    if (problem.empty()) continue;
+    node.reg_load(before);
+    throw AppError("--load: settings document \"" + path + "\": widget " + std::to_string(i) +
+                   " \"" + node.control(i)->name() + "\", " + problem);
   }
 }
 
@@ -109,8 +189,8 @@ std::vector<KeyframeText> parse_keyframes(const std::string& text) {
   return keys;
 }
 
-void apply_settings(FXNode& node, const SettingsRequest& request, double time) {
-  if (!request.load_file.empty()) load_document(node, request.load_file);
+void apply_settings(FXNode& node, const SettingsRequest& request, double time, FXNode* fresh) {
+  if (!request.load_file.empty()) load_document(node, request.load_file, fresh);
   if (!request.demo.empty()) choose_demo(node, request.demo, time);
   // A saved document holds the mode as it was saved.
   bool mode_given = !request.load_file.empty();
@@ -139,6 +219,18 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time) {
   if (request.preroll) {
     node.notify_control_changed(&find_button(node, "Restart+PreR"), kUserEdit, time);
   }
+}
+
+std::vector<std::string> hold_to_ranges(FXNode& node, double time) {
+  std::vector<std::string> messages;
+  for (int i = 0; i < node.num_controls(); ++i) {
+    CWidget* widget = node.control(i);
+    std::string message;
+    if (!hold_to_range(*widget, message)) continue;
+    node.notify_control_changed(widget, kUserEdit, time);
+    messages.push_back(message);
+  }
+  return messages;
 }
 
 void save_settings(const FXNode& node, const std::string& path) {

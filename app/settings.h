@@ -23,8 +23,18 @@ struct SettingsRequest {
 // earlier ones: load (read into the node), demo, sets, mode (or default_mode),
 // keys, preroll.
 // Changes are reported at host time `time`. Throws AppError naming the file,
-// widget, value or demo that is wrong.
-void apply_settings(FXNode& node, const SettingsRequest& request, double time);
+// widget, value or demo that is wrong. A loaded document is held to what --set
+// accepts (every value and key within its widget's range), except for the
+// numbers the node's own demos give beyond a range (their seed), which a
+// `fresh` node of the same module tells; without one there are none. A refused
+// document leaves the node as it was.
+void apply_settings(FXNode& node, const SettingsRequest& request, double time,
+                    FXNode* fresh = nullptr);
+
+// Holds every widget to what a person may enter (hold_to_range), reporting each
+// change to the node as a user's edit at `time`, after a drag whose handle wrote
+// values beyond the widgets' ranges. Returns one message per widget changed.
+std::vector<std::string> hold_to_ranges(FXNode& node, double time);
 
 // Writes the node's settings document (every widget's value and keys) to
 // `path`, through a temporary file. Throws AppError naming the file.

@@ -57,7 +57,9 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
       std::unique_ptr<Shot>(new Shot{options, size, std::move(module), std::move(node),
                                      FrameSources(options.input, options.matte, size), nullptr});
   shot->driver = std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count());
-  apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start));
+  NodePtr fresh = options.settings.load_file.empty() ? NodePtr{} : shot->module.create();
+  apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start),
+                 fresh.get());
   const FrameDriver::CatchUpReads reads = catch_up_reads(*shot->node, shot->sources.has_matte());
   check_catch_up_frames(options, reads);
   shot->driver->set_catch_up_reads(reads);

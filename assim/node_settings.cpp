@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <unordered_set>
 #include <variant>
 
 #include "assim/fx_node.h"
@@ -160,6 +161,8 @@ bool check_widget(const json& entry, const CWidget& w, std::optional<Staged>& ou
       error = where + ": \"keys\" must be a list of [time, value] pairs, not " + keys->dump();
       return false;
     }
+    std::unordered_set<double> times;  // -0.0 and 0.0 hash and compare alike
+    times.reserve(keys->size());
     for (std::size_t k = 0; k < keys->size(); ++k) {
       const json& key = (*keys)[k];
       const std::string what = where + ": key " + std::to_string(k);
@@ -172,11 +175,10 @@ bool check_widget(const json& entry, const CWidget& w, std::optional<Staged>& ou
         return false;
       }
       const double time = key[0].get<double>();
-      for (const auto& earlier : staged.keys)
-        if (earlier.first == time) {
-          error = what + ": time " + key[0].dump() + " is keyed twice";
-          return false;
-        }
+      if (!times.insert(time).second) {
+        error = what + ": time " + key[0].dump() + " is keyed twice";
+        return false;
+      }
       auto kv = read_value(w.kind(), key[1], what + ": the value", error);
       if (!kv) return false;
       staged.keys.emplace_back(time, *kv);

@@ -2,6 +2,7 @@
 // reach the widget, so that a bad value is refused with a message and changes nothing.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <variant>
 
 #include "assim/number_text.h"
@@ -56,8 +57,8 @@ std::optional<Parsed> parse_option(const COption& w, std::string_view text, std:
   for (std::size_t i = 0; i < w.entries.size(); ++i)
     if (lower(trimmed(w.entries[i])) == t) return static_cast<int>(i);
   auto v = parse_number(text);
-  if (v && *v == static_cast<double>(static_cast<long long>(*v)) && *v >= 0.0 &&
-      *v < static_cast<double>(w.entries.size()))
+  // The range first: converting a number beyond long long's range is undefined.
+  if (v && *v >= 0.0 && *v < static_cast<double>(w.entries.size()) && *v == std::floor(*v))
     return static_cast<int>(*v);
   error = in_quotes(w.name()) + ": " + in_quotes(trimmed(text)) + " is not one of " + entry_list(w);
   if (!w.entries.empty())
@@ -149,6 +150,10 @@ bool assign_user_value(CWidget& widget, const std::string& text, std::string& er
   return true;
 }
 
+bool widget_accepts(const CWidget& widget, const std::string& text, std::string& error) {
+  return parse_user_value(widget, text, error).has_value();
+}
+
 bool add_user_key(CWidget& widget, double time, const std::string& text, std::string& error) {
   if (time - time != 0.0) {
     error = in_quotes(widget.name()) + ": a key needs a finite time, not " + number_text(time);
@@ -173,6 +178,44 @@ bool add_user_key(CWidget& widget, double time, const std::string& text, std::st
       return false;
   }
   return true;
+}
+
+bool hold_to_range(CWidget& widget, std::string& message) {
+  auto held = [&](const std::string& from, const std::string& to, const std::string& range) {
+    message = in_quotes(widget.name()) + ": " + from + " held to " + to + " (" + range + ")";
+    return true;
+  };
+  switch (widget.kind()) {
+    case WidgetKind::Numeric: {
+      auto& w = static_cast<CNumeric&>(widget);
+      if (w.value >= w.minimum && w.value <= w.maximum) return false;
+      const double from = w.value;
+      w.value = w.value > w.maximum ? w.maximum : w.minimum;  // NaN goes to the minimum
+      return held(number_text(from), number_text(w.value), range_text(w.minimum, w.maximum));
+    }
+    case WidgetKind::Option: {
+      auto& w = static_cast<COption&>(widget);
+      const int last = static_cast<int>(w.entries.size()) - 1;
+      if (last < 0 || (w.value >= 0 && w.value <= last)) return false;
+      const int from = w.value;
+      w.value = w.value > last ? last : 0;
+      return held(std::to_string(from), std::to_string(w.value),
+                  "entry indexes 0 to " + std::to_string(last));
+    }
+    case WidgetKind::Color: {
+      auto& w = static_cast<CColor&>(widget);
+      const std::string from = widget_value_text(w);
+      bool changed = false;
+      for (double& c : w.value) {
+        if (c >= 0.0 && c <= 1.0) continue;
+        c = c > 1.0 ? 1.0 : 0.0;
+        changed = true;
+      }
+      return changed && held(from, widget_value_text(w), "channels 0 to 1");
+    }
+    default:
+      return false;
+  }
 }
 
 std::string widget_value_text(const CWidget& widget) {

@@ -139,7 +139,14 @@ class CLabel : public CWidget {
 // its index from 0. Colours: four numbers 0..1 separated by commas. An accepted value
 // becomes the widget's constant value: its keys are dropped. Buttons and labels take none.
 bool assign_user_value(CWidget& widget, const std::string& text, std::string& error);
+// The check alone: true when assign_user_value would take `text`.
+bool widget_accepts(const CWidget& widget, const std::string& text, std::string& error);
 // The same check for a keyframe at `time` (finite); a key at the same time is replaced.
 bool add_user_key(CWidget& widget, double time, const std::string& text, std::string& error);
+// Brings a current value the node or a handle left outside what a person may
+// enter (a number beyond its range, an option index past its entries, a colour
+// channel outside 0..1) to the nearest allowed value. Returns false when the
+// value was already allowed; else says what changed in `message`. Keys stay.
+bool hold_to_range(CWidget& widget, std::string& message);
 // A widget's current value as text in the form assign_user_value accepts.
 std::string widget_value_text(const CWidget& widget);

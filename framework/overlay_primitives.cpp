@@ -1,5 +1,6 @@
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "assim/services.h"
@@ -15,6 +16,32 @@ constexpr double kPi = 3.141592653589793;
 void vertex(const OverlayKv& view, float x, float y) {
   glVertex2f(static_cast<float>(x - view.view_width * 0.5),
              static_cast<float>(y - view.view_height * 0.5));
+}
+
+// The part [t0, t1] of the segment from (x1, y1) to (x2, y2) inside the box
+// (Liang-Barsky); false when none of it is, or when an end is not finite.
+bool clip_to_box(double x1, double y1, double x2, double y2, double left, double top,
+                 double right, double bottom, double& t0, double& t1) {
+  if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) {
+    return false;
+  }
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x1 - left, right - x1, y1 - top, bottom - y1};
+  for (int k = 0; k < 4; ++k) {
+    if (p[k] == 0.0) {
+      if (q[k] < 0.0) return false;
+      continue;
+    }
+    const double t = q[k] / p[k];
+    if (p[k] < 0.0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+  }
+  return t0 <= t1;
 }
 
 }  // namespace
@@ -63,9 +90,29 @@ void OverlayKv::draw_dashed(float x1, float y1, float x2, float y2, std::int32_t
     return to;
   };
 
+  // A line reaching far off the view (a handle dragged away, a camera far
+  // back) is walked only across the view and a band around it, where it can be
+  // seen: the dashes drawn there are those of the whole line, and the work
+  // stays bounded whatever the ends. A line inside keeps its exact walk.
+  const double band = std::max(view_width, view_height) + 256.0;
+  double t0 = 0.0;
+  double t1 = 1.0;
+  if (!clip_to_box(x1, y1, x2, y2, -band, -band, view_width + band, view_height + band, t0, t1)) {
+    return;
+  }
+  if (t0 > 0.0 || t1 < 1.0) {
+    const double last = std::min(std::ceil(t1 * n), static_cast<double>(n));
+    for (double i = std::floor(t0 * n); i < last; ++i) {
+      if (std::fmod(i, 2.0) != 1.0) continue;
+      const float px = static_cast<float>(x1 + step_x * i);
+      const float py = static_cast<float>(y1 + step_y * i);
+      draw_segment(px, py, stop_at_end(px, step_x, x2), stop_at_end(py, step_y, y2));
+    }
+    return;
+  }
+
   float px = x1;
   float py = y1;
-  // A piece count past the int range cannot be walked; such a line is far off view.
   for (std::int32_t i = 0; n > static_cast<float>(i) && i < 0x7fffffff; ++i) {
     if (i % 2 == 1) {
       draw_segment(px, py, stop_at_end(px, step_x, x2), stop_at_end(py, step_y, y2));

@@ -102,6 +102,21 @@ class AppOverlay : public ::testing::Test {
 
 using AppOverlayErrors = AppOverlay;
 
+// A handle dragged far outside the view: its widgets are held to their ranges
+// (with a warning), the long dashed lines of Perspective are drawn in bounded
+// time, and --load takes the saved document back.
+TEST_F(AppOverlay, ADragFarOutsideTheViewSavesValuesWithinRange) {
+  const ProgramResult r =
+      run({"overlay", "--size", "320x180", "-q", "--set", "Perspective=on", "--set", "Birth_X=0.5",
+           "--set", "Birth_Y=0.4", "--drag", "160,72:900000,-700000", "--save", "far.json", "-o",
+           "far.ppm"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("brumel: warning: --drag \"160,72:900000,-700000\": \"Birth_X\": "),
+            std::string::npos)
+      << r.err;
+  brumel("render", {"--load", "far.json", "--frames", "1", "-o", "far_render.ppm"});
+}
+
 TEST_F(AppOverlay, HandlesAreDrawnOverTheRenderedFrameInViewPixels) {
   // The birth point in the view (its default lies left of the frame).
   const std::vector<std::string> shot{"--set", "Birth_X=0.5", "--set", "Birth_Y=0.4"};

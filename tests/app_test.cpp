@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +41,30 @@ PngHeader png_header(const fs::path& path) {
   h.depth = static_cast<unsigned char>(bytes[24]);
   h.colour_type = static_cast<unsigned char>(bytes[25]);
   return h;
+}
+
+// An uncompressed 8-bit grey TIFF whose header declares width x height and
+// whose single strip holds `pixel_bytes` bytes of a mid grey (fewer than the
+// header promises makes a truncated file).
+std::string grey_tiff(std::uint32_t width, std::uint32_t height, std::size_t pixel_bytes) {
+  std::string out("II*\0\x08\0\0\0", 8);
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xff);
+  };
+  const std::uint16_t entries = 9;
+  const std::uint32_t strip = 8 + 2 + entries * 12 + 4;
+  put(entries, 2);
+  const std::uint32_t tags[entries][3] = {  // tag, type (3 short, 4 long), value
+      {256, 4, width}, {257, 4, height}, {258, 3, 8},      {259, 3, 1},      {262, 3, 1},
+      {273, 4, strip}, {277, 3, 1},      {278, 4, height}, {279, 4, width * height}};
+  for (const auto& t : tags) {
+    put(t[0], 2);
+    put(t[1], 2);
+    put(1, 4);
+    put(t[2], 4);
+  }
+  put(0, 4);
+  return out + std::string(pixel_bytes, '\x80');
 }
 
 std::set<std::string> all_files(const fs::path& folder) {
@@ -89,6 +115,9 @@ using AppRenderParallel = App;
 using AppErrors = App;
 using AppInfo = App;
 using AppShots = App;
+using AppWrites = App;
+using AppReads = App;
+using AppSignals = App;
 
 TEST_F(AppRender, EveryDemoWritesItsFramesAtTheAskedSize) {
   for (const char* demo : {"Drift", "Contraints", "Simple 3D", "Bombard", "Sky Writing", "Billow"}) {
@@ -243,7 +272,9 @@ TEST_F(AppShots, JsonProgressIsOneParsableEventPerLine) {
       EXPECT_GE(event.at("seconds").get<double>(), 0.0);
       EXPECT_GE(event.at("left").get<double>(), 0.0);
     }
-    if (events.back() == "catch_up") EXPECT_EQ(event.at("frames"), event.at("last").get<int>() - event.at("first").get<int>() + 1);
+    if (events.back() == "catch_up") {
+      EXPECT_EQ(event.at("frames"), event.at("last").get<int>() - event.at("first").get<int>() + 1);
+    }
   }
   EXPECT_EQ(events, (std::vector<std::string>{"start", "catch_up", "frame", "catch_up", "frame",
                                               "catch_up", "frame", "end"}));
@@ -273,6 +304,7 @@ TEST_F(AppShots, SettingsRoundTripKeepsTheMode) {
 TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
   std::ofstream(work_ / "a_file") << "in the way";
   std::ofstream(work_ / "broken.json") << "{ \"format\": ";
+  std::ofstream(work_ / "huge.tif") << grey_tiff(20000, 20000, 0);  // a header alone
   struct Case {
     std::vector<std::string> args;
     std::string message;
@@ -288,14 +320,18 @@ TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
       {{"-i", "missing.####.exr"}, "input frame 1: \"missing.0001.exr\" does not exist"},
       {{"-o", "a_file/f.####.png"}, "cannot create output folder \"a_file\""},
       {{"--load", "broken.json"}, "--load: \"broken.json\""},
+      {{"--size", "16384x8192"},
+       "the size is 16384x8192, beyond the limit of 16384 pixels a side and 67108864 pixels"},
+      {{"-i", "huge.tif"}, "input image \"huge.tif\" is 20000x20000, beyond the limit"},
   };
   const std::set<std::string> before = all_files(work_);
   for (const Case& c : cases) {
-    std::vector<std::string> args{"render", "--size", "160x90", "--save", "saved.json"};
+    std::vector<std::string> args{"render", "--save", "saved.json"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     auto given = [&](const char* option) {
       return std::find(c.args.begin(), c.args.end(), option) != c.args.end();
     };
+    if (!given("--size")) args.insert(args.end(), {"--size", "160x90"});
     if (!given("-o")) args.insert(args.end(), {"-o", "out/f.####.png"});
     if (!given("--frames")) args.insert(args.end(), {"--frames", "1-2"});
     const ProgramResult r = run(args);
@@ -308,6 +344,107 @@ TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
   const ProgramResult usage = run({"render", "--frames"});
   EXPECT_EQ(usage.status, 2);
   EXPECT_EQ(usage.err.rfind("brumel: error: ", 0), 0u) << usage.err;
+}
+
+// A disk that fills up, in every output format: status 1 naming the frame and
+// the reason, and no file of any name left behind (a full disk is a small
+// tmpfs filled to the brim, where the machine lets a test mount one).
+TEST_F(AppWrites, FullDiskInEveryFormatStopsWithNothingPartial) {
+  const fs::path disk = root_ / "disk";
+  fs::create_directories(disk);
+  const std::string mount = "mount -t tmpfs -o size=64k tmpfs " + quoted(disk.string());
+  if (std::system((mount + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); full disks not tested";
+  }
+  fs::create_directories(disk / "out");
+  std::system(("dd if=/dev/zero of=" + quoted((disk / "filler").string()) +
+               " bs=4096 2>/dev/null").c_str());
+  for (const char* format : {"png", "tif", "exr", "dpx", "jpg", "bmp"}) {
+    const std::string name = std::string("f.####.") + format;
+    const ProgramResult r = run({"render", "--size", "160x90", "--frames", "1-2", "-q", "-o",
+                                 (disk / "out" / name).string()});
+    EXPECT_EQ(r.status, 1) << format;
+    EXPECT_NE(r.err.find(std::string("f.0001.") + format + "\": No space left on device"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::is_empty(disk / "out")) << format;
+  }
+  std::system(("umount " + quoted(disk.string())).c_str());
+}
+
+// A link planted at a frame's name is replaced by the frame; what it pointed
+// to is left as it was.
+TEST_F(AppWrites, APlantedLinkIsReplacedNotFollowed) {
+  std::ofstream(work_ / "victim") << "keep";
+  fs::create_symlink("victim", work_ / "f.0001.png");
+  render({"--size", "32x18", "--frames", "1", "-q", "-o", "f.####.png"});
+  EXPECT_EQ(frame("victim"), "keep");
+  EXPECT_FALSE(fs::is_symlink(work_ / "f.0001.png"));
+  EXPECT_EQ(png_header(work_ / "f.0001.png").width, 32);
+}
+
+// Damaged inputs are errors naming the file. A header that cannot be read, of
+// any frame, stops the render before the first frame; pixels found damaged
+// later stop it at their frame, never giving black rows.
+TEST_F(AppReads, DamagedInputsAreRefusedByName) {
+  struct Case {
+    std::string format;
+    int frame;          // the damaged frame of 1-3
+    double keep;        // the part of its file kept; 0 writes a file that is no image
+    int frames_before;  // frames written before the error
+  };
+  const std::vector<Case> cases{{"png", 2, 0.6, 1}, {"jpg", 2, 0.6, 1}, {"exr", 2, 0.8, 1},
+                                {"dpx", 2, 0.6, 1}, {"tif", 3, 0.0, 0}};
+  for (const Case& c : cases) {
+    const std::string plate = "plate_" + c.format;
+    render({"--size", "96x64", "--frames", "1-3", "-q", "-o", plate + "/p.####." + c.format});
+    const fs::path damaged = work_ / plate / ("p.000" + std::to_string(c.frame) + "." + c.format);
+    if (c.keep > 0) {
+      fs::resize_file(damaged, static_cast<std::uintmax_t>(fs::file_size(damaged) * c.keep));
+    } else {
+      std::ofstream(damaged, std::ios::trunc) << "not an image";
+    }
+    const ProgramResult r = run({"render", "-i", plate + "/p.####." + c.format, "--frames", "1-3",
+                                 "-q", "-o", plate + "_out/o.####.png"});
+    EXPECT_EQ(r.status, 1) << plate;
+    // (The PNG library prints a line of its own first.)
+    EXPECT_NE(r.err.find("brumel: error: cannot read input image \"" +
+                         fs::relative(damaged, work_).string() + "\": "),
+              std::string::npos)
+        << r.err;
+    const fs::path out = work_ / (plate + "_out");
+    EXPECT_EQ(fs::exists(out) ? all_files(out).size() : 0u,
+              static_cast<std::size_t>(c.frames_before))
+        << plate;
+  }
+  // An uncompressed TIFF whose strip stops short of what its header promises.
+  std::ofstream(work_ / "short.tif") << grey_tiff(64, 64, 64 * 40);
+  const ProgramResult r = run({"render", "-i", "short.tif", "--frames", "1", "-q", "-o", "s.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot read input image \"short.tif\""), std::string::npos) << r.err;
+}
+
+// A hangup the shell told the program to ignore (nohup) stays ignored; one
+// that is not ignored ends the render with no partial file.
+TEST_F(AppSignals, AnIgnoredHangupStaysIgnored) {
+  for (const bool ignored : {true, false}) {
+    const std::string out = ignored ? "ignored" : "heard";
+    const std::string script =
+        std::string(ignored ? "trap '' HUP; " : "") + quoted(BRUMEL_APP_PATH) +
+        " render --size 320x180 --frames 1-40 -q -o " + out +
+        "/f.####.png & sleep 0.5; kill -HUP $!; wait $!; echo $? > " + out + ".status";
+    ASSERT_EQ(std::system(("cd " + quoted(work_.string()) + " && sh -c " + quoted(script)).c_str()),
+              0);
+    const std::string status = frame(out + ".status");
+    if (ignored) {
+      EXPECT_EQ(status, "0\n");
+      EXPECT_EQ(all_files(work_ / out).size(), 40u);
+    } else {
+      EXPECT_EQ(status, "129\n");  // ended by SIGHUP
+      if (!fs::exists(work_ / out)) continue;
+      for (const std::string& f : all_files(work_ / out)) EXPECT_NE(f[0], '.') << f;
+    }
+  }
 }
 
 TEST_F(AppInfo, ListsTheWidgetTableFromTheNodesLayout) {

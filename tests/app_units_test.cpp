@@ -3,6 +3,7 @@
 // catch-up and what it reads, the shot start, rerun safety, image conversion
 // and writing.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #if defined(BRUMEL_HAVE_APP_CORE)
 
@@ -32,6 +33,7 @@
 #include "app/widget_lookup.h"
 #include "app/widget_table.h"
 #include "assim/services.h"
+#include "tests/support/app_run.h"
 
 namespace fs = std::filesystem;
 
@@ -346,6 +348,40 @@ TEST(Settings, TheCommandsModeOnlyWhenNothingElseGivesOne) {
     apply_settings(node, request, 1.0);
     EXPECT_EQ(static_cast<COption*>(node.control(5))->value, c.expected)
         << c.load << " " << (c.sets.empty() ? "" : c.sets.back()) << " " << c.mode;
+  }
+  fs::remove_all(folder);
+}
+
+// A hand-edited document is held to what --set accepts: each value and key
+// within its widget's range, or refused naming the file, widget, value and
+// range, with the node as it was.
+TEST(Settings, LoadRefusesWhatSetRefuses) {
+  const fs::path folder = fresh_folder("ranges");
+  const std::string path = (folder / "s.json").string();
+  PanelNode saved;
+  save_settings(saved, path);
+  const nlohmann::json good = nlohmann::json::parse(read_text(path));
+  const struct {
+    int widget;
+    const char* field;
+    nlohmann::json value;
+    std::string message;
+  } cases[]{{8, "value", 1e6, "widget 8 \"Quantity\", value: 1e+06 is outside 0 to 5000"},
+            {8, "keys", {{1.0, 5.0}, {4.0, -1.0}}, "\"Quantity\", key at 4: -1 is outside 0 to 5000"},
+            {5, "value", 99, "\"Mode: %s\", value: \"99\" is not one of Render, Wireframe"},
+            {9, "value", {1, 2, 0, 1}, "\"Cloud Colour\", value: \"1,2,0,1\": 2 is outside 0 to 1"}};
+  for (const auto& c : cases) {
+    nlohmann::json doc = good;
+    doc["widgets"][c.widget][c.field] = c.value;
+    std::ofstream(path, std::ios::trunc) << doc.dump();
+    PanelNode node;
+    SettingsRequest request;
+    request.load_file = path;
+    const std::string message = error_of([&] { apply_settings(node, request, 1.0); });
+    EXPECT_NE(message.find("--load: settings document \"" + path + "\": "), std::string::npos);
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    EXPECT_EQ(node.quantity->value, 20.0) << message;
+    EXPECT_TRUE(node.quantity->keys.empty()) << message;
   }
   fs::remove_all(folder);
 }

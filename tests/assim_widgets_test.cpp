@@ -97,6 +97,7 @@ TEST(AssimWidgets, UserValuesAreCheckedAgainstKindAndRange) {
   EXPECT_FALSE(assign_user_value(*node.mode, "Solid", error));
   EXPECT_EQ(error, "\"Mode: %s\": \"Solid\" is not one of Render, Wireframe (or an index 0 to 1)");
   EXPECT_FALSE(assign_user_value(*node.mode, "2", error));
+  EXPECT_FALSE(assign_user_value(*node.mode, "6.5e24", error));  // beyond long long
   EXPECT_FALSE(assign_user_value(*node.colour, "1,1,1", error));
   EXPECT_NE(error.find("\"Cloud Colour\""), std::string::npos) << error;
   EXPECT_FALSE(assign_user_value(*node.colour, "1,1,1.5,1", error));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "framework/overlay_kv.h"
 #include "tests/support/gl_recorder.h"
@@ -94,6 +95,29 @@ TEST_F(OverlayPrimitives, DashedLineStartsWithAGapAndStopsAtItsEnd) {
   EXPECT_NEAR(s[3].from.x, 40 - 18.0, 1e-4);
   EXPECT_NEAR(s[3].from.y, 40 - 24.0, 1e-4);
   EXPECT_EQ(s[3].to.y, 12.0f);
+}
+
+// A line to a point far off the view (a handle dragged away) draws only the
+// dashes near the view, in bounded time: the same dashes the whole line has there.
+TEST_F(OverlayPrimitives, DashedLineFarOffTheViewIsClippedKeepingItsDashes) {
+  view.view_width = 100;
+  view.view_height = 50;
+  view.draw_dashed(5, 7, 445, 7, 10);  // inside the view and its band: walked whole
+  const auto near = segments();
+  gl_recorder::clear();
+  view.draw_dashed(5, 7, 4e9f, 7, 10);
+  const auto far = segments();
+  // The band reaches 356 pixels right of the view: dashes up to about x = 456.
+  ASSERT_GT(far.size(), 20u);
+  ASSERT_LT(far.size(), 25u);
+  for (std::size_t i = 0; i < 20; ++i) {
+    EXPECT_NEAR(far[i].from.x, near[i].from.x, 1e-3) << i;
+    EXPECT_NEAR(far[i].to.x, near[i].to.x, 1e-3) << i;
+  }
+  gl_recorder::clear();
+  view.draw_dashed(-3e9f, -3e9f, 4e9f, 5e9f, 10);  // passes nowhere near: nothing
+  view.draw_dashed(5, 7, std::numeric_limits<float>::infinity(), 7, 10);
+  EXPECT_TRUE(segments().empty());
 }
 
 TEST_F(OverlayPrimitives, EllipseSizeLimitJoinsAndClosure) {

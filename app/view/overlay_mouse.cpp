@@ -1,5 +1,7 @@
 #include "app/view/overlay_mouse.h"
 
+#include "app/settings.h"
+
 namespace {
 
 MouseEvent event_at(const ViewGeometry& view, double x, double y, float pressure) {
@@ -32,4 +34,6 @@ void OverlayMouse::release(FXNode& node, const ViewGeometry& view, double x, dou
   holding_ = false;
   MouseEvent event = event_at(view, x, y, 0.0f);
   node.overlay_mouse(nullptr, kButtonUp, &event);
+  // A handle follows the pointer past its widgets' ranges; the panel shows them held.
+  hold_to_ranges(node, -1.0);
 }

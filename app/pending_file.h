@@ -1,0 +1,54 @@
+#pragma once
+// A file in the making: created beside its target under an unpredictable
+// temporary name, exclusively (never through a link planted there), written
+// with every write checked, then synced and renamed over the target. Until the
+// rename nothing exists under the target's name; on any failure nothing is left.
+#include <OpenImageIO/filesystem.h>
+
+#include <cstdint>
+#include <string>
+
+class PendingFile final : public OIIO::Filesystem::IOProxy {
+ public:
+  // Creates the temporary file (mode 0666 less the umask). Throws AppError
+  // naming `target` when it cannot.
+  explicit PendingFile(const std::string& target);
+  // Removes the temporary file unless commit() succeeded.
+  ~PendingFile() override;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  const std::string& target() const { return target_; }
+  const std::string& temporary_path() const { return temporary_; }
+
+  // Syncs and closes the file, then renames it to the target: the target's own
+  // directory entry is replaced, even when it is a link. Throws AppError naming
+  // the target with the first failure (of any write, the sync, the close or the
+  // rename); the temporary file is removed then.
+  void commit();
+  // Removes the temporary file now.
+  void discard();
+
+  // The proxy through which an image library writes. A failed write is recorded
+  // for commit() and reported to the library as done, so that no library ends
+  // the process or leaves it half-way on an I/O error; later writes are skipped.
+  const char* proxytype() const override { return "brumel-pending-file"; }
+  bool seek(std::int64_t offset) override;
+  std::size_t read(void* buf, std::size_t size) override;
+  std::size_t write(const void* buf, std::size_t size) override;
+  std::size_t pread(void* buf, std::size_t size, std::int64_t offset) override;
+  std::size_t pwrite(const void* buf, std::size_t size, std::int64_t offset) override;
+  std::size_t size() const override;
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  int fd_ = -1;
+  int first_error_ = 0;  // errno of the first failed write, 0 while none
+  std::int64_t end_ = 0;  // one past the last byte written
+};
+
+// Makes SIGINT, SIGTERM and SIGHUP during a write remove the temporary file
+// before the program ends as the signal would end it. A signal that the
+// program was started with ignored (nohup) stays ignored.
+void remove_partial_file_on_interrupt();

@@ -1,0 +1,32 @@
+// The frame range, frame pattern and size parsers: any text is parsed or
+// refused with AppError; what parses obeys its contract.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "app/app_error.h"
+#include "app/frame_range.h"
+#include "app/image_sequence.h"
+#include "app/image_size.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  try {
+    const FrameRange range = parse_frame_range(text);
+    if (range.last < range.first) std::abort();
+  } catch (const AppError&) {
+  }
+  try {
+    const ImageSequence files(text);
+    for (int frame : {-1000000000, -1, 0, 7, 1000000000}) files.frame_path(frame);
+  } catch (const AppError&) {
+  }
+  try {
+    const ImageSize s = parse_image_size(text);
+    if (s.width < 1 || s.height < 1 || std::int64_t{s.width} * s.height > kLargestPixels) {
+      std::abort();
+    }
+  } catch (const AppError&) {
+  }
+  return 0;
+}
