@@ -27,7 +27,8 @@ class FrameWriter {
   // Waits for the previous write (rethrowing its error), reports it, then starts
   // writing a copy of `image` to `path`.
   void submit(int frame, const HostImage& image, const std::string& path);
-  // Waits for the last write, reports it, and rethrows its error if it failed.
+  // Waits for the write in flight, reports it, and rethrows its error if it failed;
+  // submit may follow.
   void finish();
 
  private:

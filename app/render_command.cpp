@@ -59,7 +59,12 @@ int run_render(const RenderOptions& options) {
   // same, and a failed write stops the render at the next frame.
   FrameWriter writer(write_host_image,
                      [&](int frame, const std::string& path) { progress.wrote(frame, path); });
-  shot->play([&](int frame) { progress.caught_up(frame); },
+  // A catch-up between written frames first waits for the write in flight, so that the
+  // progress events keep the order of the frames.
+  shot->play([&](int frame) {
+               writer.finish();
+               progress.caught_up(frame);
+             },
              [&](int frame, const HostImage& image) {
                writer.submit(frame, image, output.frame_path(frame));
              });
