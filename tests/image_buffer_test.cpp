@@ -64,6 +64,17 @@ TEST(ImageBuffer, CopyScaledTruncatesAndClampsButByOneIsBitExact) {
   EXPECT_EQ(samples(target), samples(source));
 }
 
+TEST(ImageBuffer, EmptyRowRangeCopiesNothing) {
+  ImageBuffer source(3, 4), target(3, 4);
+  fill(source, 5);
+  fill(target, 6);
+  const std::vector<std::uint16_t> before = samples(target);
+  target.jobSource = &source;
+  target.copyAlphaRows(3, 2);
+  target.copyAlphaRows(4, 3);
+  EXPECT_EQ(samples(target), before);
+}
+
 class ImageBufferParallel : public ::testing::Test {
  protected:
   void TearDown() override { smp_set_numprocs(1); }
