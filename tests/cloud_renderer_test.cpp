@@ -231,6 +231,23 @@ TEST(CloudRenderer, EdgesOfTheFrameClipExactly) {
   expect_translated(-0.5f, 63.25f, 30, -30);  // truncation toward zero near column 0
 }
 
+// Bands of any height, one row included, together draw the whole frame; an empty band
+// draws nothing.
+TEST(CloudRenderer, BandsTogetherDrawTheWholeFrame) {
+  Scene whole(64, 48), banded(64, 48);
+  for (Scene* sc : {&whole, &banded}) {
+    sc->add(0.2f, 0.3f, 160);
+    sc->add(0.9f, 0.1f, 120);
+    sc->add(0.55f, 0.95f, 140);
+  }
+  whole.draw();
+  const Pixels before = banded.pixels();
+  banded.b->render_band(5, 4);
+  EXPECT_EQ(banded.pixels(), before);
+  for (auto [first, last] : {std::pair{0, 6}, {7, 7}, {8, 30}, {31, 47}}) banded.b->render_band(first, last);
+  EXPECT_EQ(banded.pixels(), whole.pixels());
+}
+
 // A one-pixel stamp of density 200 drawn textured at a spot where both noises are
 // clearly away from 0: a small displacement finds the pixel itself (coverage from
 // 200 * 200 >> 8), a large one looks outside the stamp and draws nothing.
