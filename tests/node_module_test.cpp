@@ -147,6 +147,7 @@ TEST_F(NodeModule, EntryPointsIdentifyTheNodeAndOnlyCreateRegisters) {
   Node loaded(module().load(&saved));
   ASSERT_NE(loaded, nullptr);
   EXPECT_FALSE(FXNode_is_registered(loaded.get()));
+  EXPECT_EQ(made->name(), "Vexlings.Brumel");
   EXPECT_STREQ(made->node_uuid, "5a1f9c30-7e2b-4d81-b6a4-c09e3f7d2b15");
   EXPECT_EQ(std::string(made->get_description()).rfind("Vexlings Brumel, Version 5.0 - ", 0), 0u);
   int fewest = 0, most = 0;
