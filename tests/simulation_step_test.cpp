@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "render/image_buffer.h"
@@ -23,29 +24,36 @@ constexpr std::int32_t kWireframe = 2;
 // Every field but the link, bit for bit.
 using ParticleBits = std::array<std::uint32_t, 15>;
 
-// An effect with the node's default controls, driven step by step, with source, matte
-// (dark) and output buffers of the frame's size attached.
+// Source (patterned), matte (dark) and output buffers of one size for the frame driver.
+struct Frames {
+  std::vector<std::uint16_t> source_pixels, matte_pixels;
+  ImageBuffer source, matte, output;
+  Frames(std::int32_t w, std::int32_t h)
+      : source_pixels(static_cast<std::size_t>(w * h * 4)), matte_pixels(source_pixels.size(), 0),
+        source(w, h, source_pixels.data()), matte(w, h, matte_pixels.data()), output(w, h) {
+    for (std::size_t i = 0; i < source_pixels.size(); ++i)
+      source_pixels[i] = static_cast<std::uint16_t>((i * 7919) % 32768);
+  }
+};
+
+// An effect with the node's default controls, driven step by step; with `frames`, the
+// buffers above are attached.
 struct Sim {
   BoundEffect node;
   Brumel& b = *node.effect;
   CloudSystem* s = b.system;
-  std::int32_t w, h;
-  std::vector<std::uint16_t> source_pixels, matte_pixels;
-  ImageBuffer source, matte, output;
+  std::unique_ptr<Frames> frames;
 
-  explicit Sim(std::int32_t width = 720, std::int32_t height = 576)
-      : w(width), h(height), source_pixels(static_cast<std::size_t>(width * height * 4)),
-        matte_pixels(source_pixels.size(), 0), source(width, height, source_pixels.data()),
-        matte(width, height, matte_pixels.data()), output(width, height) {
-    for (std::size_t i = 0; i < source_pixels.size(); ++i)
-      source_pixels[i] = static_cast<std::uint16_t>((i * 7919) % 32768);
+  explicit Sim(std::int32_t width = 720, std::int32_t height = 576, bool with_frames = false) {
     node.fetch_all();
     b.mode.value = kWireframe;
     b.frame_width = s->frame_width = width;
     b.frame_height = s->frame_height = height;
-    b.source_image.image = &source;
-    b.matte_image.image = &matte;
-    b.output_image.image = &output;
+    if (!with_frames) return;
+    frames = std::make_unique<Frames>(width, height);
+    b.source_image.image = &frames->source;
+    b.matte_image.image = &frames->matte;
+    b.output_image.image = &frames->output;
   }
   void derive() { b.derive_constants(s); }
   void step(std::int32_t frame = 0) {
@@ -94,12 +102,12 @@ struct Sim {
     return out;
   }
   bool output_is_source() const {
-    return std::memcmp(output.pixels, source_pixels.data(), source_pixels.size() * 2) == 0;
+    return std::memcmp(frames->output.pixels, frames->source.pixels, frames->source_pixels.size() * 2) == 0;
   }
 };
 
 TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
-  Sim sim;
+  Sim sim(720, 576, true);
   sim.b.use_birth_matte.value = true;
   const std::int32_t cursor = sim.b.random_cursor;
   CaptureStdout();
@@ -112,7 +120,7 @@ TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
   EXPECT_EQ(sim.b.random_cursor - cursor, 2 + 201 * 5);
 
   // Points outside the frame fail even on a lit matte.
-  std::fill(sim.matte_pixels.begin(), sim.matte_pixels.end(), 32767);
+  std::fill(sim.frames->matte_pixels.begin(), sim.frames->matte_pixels.end(), 32767);
   sim.b.birth.value_x = 3.0;
   sim.b.birth_radius.value = 0.1;
   CaptureStdout();
@@ -122,12 +130,12 @@ TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
 }
 
 TEST(Births, MatteChannelZeroDecidesWhereParticlesAppear) {
-  Sim sim(200, 100);
+  Sim sim(200, 100, true);
   // Red is just lit in the right half and just dark in the left (a birth needs more
   // than 10 of ink); the other channels the other way round.
   for (std::int32_t y = 0; y < 100; ++y)
     for (std::int32_t x = 0; x < 200; ++x) {
-      std::uint16_t* px = sim.matte.rows[y] + 4 * x;
+      std::uint16_t* px = sim.frames->matte.rows[y] + 4 * x;
       px[0] = x >= 100 ? 32757 : 10;
       px[1] = px[2] = px[3] = x >= 100 ? 0 : 32767;
     }
@@ -342,8 +350,9 @@ TEST(Motion, ConstraintLeavesAParticleOnTheAxisAloneWhenTheCosineRoundsPastOne) 
 
 // --- through the frame driver ---
 
+// A small frame with its buffers and a birth event every step.
 struct Driven : Sim {
-  Driven() : Sim(96, 64) { b.continuity.value = 100; }
+  Driven() : Sim(96, 64, true) { b.continuity.value = 100; }
 };
 
 TEST(FrameDriver, ChangingTheSeedKeepsTheLivingParticles) {
@@ -376,10 +385,10 @@ TEST(FrameDriver, PreRollRunsItsStepsBeforeTheFrameAndDrawsOnce) {
   ImageBuffer scratch(96, 64);
   stepped.b.output_image.image = &scratch;
   for (int f = 0; f < 40; ++f) stepped.render(f);
-  stepped.b.output_image.image = &stepped.output;
+  stepped.b.output_image.image = &stepped.frames->output;
   stepped.render(40);
   EXPECT_EQ(rolled.snapshot(), stepped.snapshot());
-  EXPECT_EQ(std::memcmp(rolled.output.pixels, stepped.output.pixels, 96 * 64 * 8), 0);
+  EXPECT_EQ(std::memcmp(rolled.frames->output.pixels, stepped.frames->output.pixels, 96 * 64 * 8), 0);
 }
 
 TEST(FrameDriver, RestartEmptiesTheCloudAndReplaysTheSameBirths) {
