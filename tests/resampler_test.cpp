@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -47,53 +48,30 @@ std::vector<std::uint16_t> resampled(const std::vector<std::uint16_t>& values, s
 
 using Samples = std::vector<std::uint16_t>;
 
-TEST(Resampler, KernelTablesHoldTheFiveFilters) {
+// The kernel at 0, 0.5, 1, 1.5 and 2 pixels (entries 0, 256, ... 1024) of each filter.
+TEST(Resampler, KernelTablesHoldTheFiveFiltersAndOutOfRangeTypesSelectTheTriangle) {
+  const std::pair<std::int32_t, std::vector<double>> filters[] = {
+      {1, {1.0, 0.5, 0.0, 0.0, 0.0}},
+      {3, {1.0, 0.5625, 0.0, -0.0625, 0.0}},
+      {4, {1.0, 0.625, 0.0, -0.125, 0.0}},
+      {5, {4.0 / 6.0, 0.0 /* not pinned */, 1.0 / 6.0, 0.125 / 6.0, 0.0}},
+      {0, {1.0, 0.5, 0.0, 0.0, 0.0}}, {7, {1.0, 0.5, 0.0, 0.0, 0.0}}, {-5, {1.0, 0.5, 0.0, 0.0, 0.0}}};
+  for (const auto& [type, want] : filters) {
+    Resampler r;
+    r.set_filter(3);
+    r.set_filter(type);
+    for (int k = 0; k < 5; ++k)
+      if (type != 5 || k != 1) EXPECT_DOUBLE_EQ(r.kernel[256 * k], want[k]) << type << " at " << k;
+  }
+  for (std::int32_t type : {0, 7, -5})
+    EXPECT_EQ(resampled({0, 1000}, 5, type, true), (Samples{0, 250, 500, 750, 1000}));
   Resampler r;
-  EXPECT_EQ(r.filter_type, 1);
-  EXPECT_EQ(r.radius, 1);
-  EXPECT_EQ(r.kernel[256], 0.5);
-  EXPECT_EQ(r.kernel[512], 0.0);
-  r.set_filter(3);
-  EXPECT_EQ(r.radius, 2);
-  EXPECT_EQ(r.kernel[0], 1.0);
-  EXPECT_EQ(r.kernel[256], 0.5625);
-  EXPECT_EQ(r.kernel[512], 0.0);
-  EXPECT_EQ(r.kernel[768], -0.0625);
-  EXPECT_EQ(r.kernel[1024], 0.0);
-  r.set_filter(4);
-  EXPECT_EQ(r.kernel[256], 0.625);
-  EXPECT_EQ(r.kernel[768], -0.125);
-  r.set_filter(5);
-  EXPECT_DOUBLE_EQ(r.kernel[0], 4.0 / 6.0);
-  EXPECT_DOUBLE_EQ(r.kernel[512], 1.0 / 6.0);
-  EXPECT_DOUBLE_EQ(r.kernel[768], 0.125 / 6.0);
   r.set_filter(6);
   EXPECT_EQ(r.kernel[0], 1.0);
   EXPECT_NEAR(r.kernel[256], 0.5731591682507563, 1e-15);
   EXPECT_NEAR(r.kernel[512], 0.0, 1e-15);
   EXPECT_LT(r.kernel[768], 0.0);
   for (std::int32_t i = 1025; i < Resampler::kKernelEntries; ++i) ASSERT_EQ(r.kernel[i], 0.0);
-}
-
-TEST(Resampler, OutOfRangeTypesSelectTheTriangle) {
-  for (std::int32_t type : {0, 7, -5}) {
-    Resampler r;
-    r.set_filter(3);
-    r.set_filter(type);
-    EXPECT_EQ(r.kernel[768], 0.0);  // nothing of the cubic left beyond the radius
-    EXPECT_EQ(resampled({0, 1000}, 5, type, true), (Samples{0, 250, 500, 750, 1000}));
-  }
-}
-
-TEST(Resampler, EqualSizesCopyExactly) {
-  ImageBuffer source(5, 3), target(5, 3);
-  for (std::int32_t y = 0; y < 3; ++y)
-    for (std::int32_t i = 0; i < 20; ++i) source.rows[y][i] = static_cast<std::uint16_t>(y * 9000 + i * 3001);
-  Resampler r;
-  r.set_filter(6);
-  ASSERT_EQ(r.resample(source, target), 1);
-  for (std::int32_t y = 0; y < 3; ++y)
-    for (std::int32_t i = 0; i < 20; ++i) ASSERT_EQ(target.rows[y][i], source.rows[y][i]);
 }
 
 TEST(Resampler, CubicUpsamplingRoundsAndClampsOnEitherAxis) {
@@ -107,17 +85,18 @@ TEST(Resampler, CubicUpsamplingRoundsAndClampsOnEitherAxis) {
   }
 }
 
-TEST(Resampler, DownsamplingAConstantGivesTheConstant) {
-  ImageBuffer source(23, 17), target(7, 5);
-  for (std::int32_t y = 0; y < 17; ++y)
-    for (std::int32_t i = 0; i < 23 * 4; ++i) source.rows[y][i] = 12345;
+// Equal sizes copy exactly; downsampling a constant gives the constant.
+TEST(Resampler, EqualSizesCopyAndConstantsStayConstant) {
+  ImageBuffer source(5, 3), same(5, 3), constant(23, 17), small(7, 5);
+  for (std::int32_t i = 0; i < 60; ++i) source.pixels[i] = static_cast<std::uint16_t>(i * 3001);
+  std::fill(constant.pixels, constant.pixels + 23 * 17 * 4, 12345);
   for (std::int32_t filter : {1, 3, 4, 5, 6}) {
     Resampler r;
     r.set_filter(filter);
-    ASSERT_EQ(r.resample(source, target), 1);
-    for (std::int32_t y = 0; y < 5; ++y)
-      for (std::int32_t i = 0; i < 7 * 4; ++i)
-        ASSERT_EQ(target.rows[y][i], 12345) << "filter " << filter << " row " << y << " sample " << i;
+    ASSERT_EQ(r.resample(source, same), 1);
+    EXPECT_TRUE(std::equal(same.pixels, same.pixels + 60, source.pixels)) << filter;
+    ASSERT_EQ(r.resample(constant, small), 1);
+    EXPECT_EQ(std::count(small.pixels, small.pixels + 7 * 5 * 4, 12345), 7 * 5 * 4) << filter;
   }
 }
 
