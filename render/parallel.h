@@ -105,17 +105,18 @@ void parallel_bands(void* object, void* job, void* /*unused*/, void* /*unused*/,
   }
 }
 
-// Runs object->*worker over items 0..count-1 in bands of about count / (16 x processors)
-// items (at least `min_band`), taken by the host's processors as they come free. With
-// one processor the worker gets (0, count - 1) on the calling thread.
+// Runs object->*worker over items 0..count-1 in bands of about count / (`per_processor`
+// x processors) items (at least `min_band`), taken by the host's processors as they come
+// free. With one processor the worker gets (0, count - 1) on the calling thread.
 template <class T>
 void run_parallel_bands(T* object, void (T::*worker)(std::int32_t, std::int32_t),
-                        std::int32_t count, std::int32_t min_band) {
+                        std::int32_t count, std::int32_t per_processor, std::int32_t min_band) {
   const int n = bridge_numprocs();
   if (n < 2 || count <= min_band) {
     (object->*worker)(0, count - 1);
     return;
   }
-  BandJob<T> job{worker, count, std::max(min_band, (count + 16 * n - 1) / (16 * n))};
+  const std::int32_t bands = per_processor * n;
+  BandJob<T> job{worker, count, std::max(min_band, (count + bands - 1) / bands)};
   bridge_exec(&parallel_bands<T>, object, &job, nullptr, nullptr, nullptr, nullptr);
 }

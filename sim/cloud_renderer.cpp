@@ -112,7 +112,11 @@ void Brumel::render_cloud() {
     PlacedPuff puff{p, {}};
     if (place_puff(p, puff.at)) placed.push_back(puff);
   }
-  run_parallel_bands(this, &Brumel::draw_placed_band, s->frame_height, 8);
+  // Many bands spread a cloud that fills part of the frame; a textured band also shifts
+  // every stamp row its displaced lookups reach, far beyond its own rows, so textured
+  // frames take fewer, taller bands.
+  const bool textured = s->use_textured && s->texture_mag > 0.0f;
+  run_parallel_bands(this, &Brumel::draw_placed_band, s->frame_height, textured ? 2 : 16, 8);
 }
 
 void Brumel::draw_placed_band(std::int32_t first, std::int32_t last) {
