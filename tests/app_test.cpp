@@ -204,7 +204,14 @@ TEST_F(AppShots, StepsAndListsOnAPlateFromItsFirstFrameEqualTheWholeRun) {
       extra.insert(extra.begin(), shot.begin(), shot.end());
       return extra;
     };
-    render(with({"--frames", "1001-1010", "-o", "whole" + b + "/c.####.png"}));
+    std::vector<std::string> whole = with({"--frames", "1001-1010", "-o", "whole" + b + "/c.####.png"});
+    whole.insert(whole.begin(), "render");
+    const ProgramResult run_whole = run(whole);
+    ASSERT_EQ(run_whole.status, 0) << run_whole.err;
+    // Without --matte the plate is the matte: said even with -q, and not refused.
+    EXPECT_EQ(run_whole.err, b == "off" ? "" :
+              "brumel: warning: \"Use Birth Ma\" is on without --matte: the input plate "
+              "itself is used as the birth matte\n");
     render(with({"--frames", "1001-1010x3", "-o", "step" + b + "/c.%04d.png"}));
     render(with({"--frames", "1009,1002-1003", "-o", "list" + b + "/c.@@@@.png"}));
     EXPECT_EQ(all_files(work_ / ("step" + b)),
