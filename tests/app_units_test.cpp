@@ -409,6 +409,9 @@ TEST(WidgetTable, PagesAndCellsComeFromTheNodesLayout) {
   EXPECT_EQ(rows[7].default_text, "Wireframe");
   EXPECT_EQ(rows[9].page_name, "Light");
   EXPECT_EQ(rows[9].default_text, "1,1,0,1");
+  EXPECT_EQ(rows[9].default_values, (std::vector<double>{1, 1, 0, 1}));
+  EXPECT_EQ(rows[8].maximum, 5000);
+  EXPECT_EQ(rows[7].options, (std::vector<std::string>{"Render", "Wireframe"}));
   EXPECT_EQ(rows[11].page, -1);  // kept out of the layout
 }
 
