@@ -18,3 +18,8 @@ FrameDriver::CatchUpReads catch_up_reads(const FXNode& node, bool has_matte) {
   if (!ever_on(node.find_control("Use Birth Ma"))) return {false, false};
   return has_matte ? FrameDriver::CatchUpReads{false, true} : FrameDriver::CatchUpReads{true, false};
 }
+
+bool birth_matte_ever_on(const FXNode& node) {
+  const CWidget* widget = node.find_control("Use Birth Ma");
+  return widget != nullptr && ever_on(widget);
+}

@@ -9,3 +9,7 @@
 // What catch-up frames read for `node`'s settings (its value and keys of
 // "Use Birth Ma"); a node without that switch reads everything.
 FrameDriver::CatchUpReads catch_up_reads(const FXNode& node, bool has_matte);
+
+// Whether `node`'s "Use Birth Ma" is on now or at any keyframe; false for a
+// node without that switch.
+bool birth_matte_ever_on(const FXNode& node);

@@ -6,6 +6,7 @@
 struct InfoOptions {
   std::string module_path;  // empty: BrumelKv.node next to the executable
   bool json = false;
+  std::string demo;  // --demo: list what this demo preset sets instead of the table
 };
 
 // Prints the node's description to standard output. Returns 0; throws

@@ -134,6 +134,10 @@ void add_info(CLI::App& app, InfoOptions& options) {
                    "Node module to load; default: BrumelKv.node next to this program")
       ->type_name("PATH");
   info->add_flag("--json", options.json, "Print JSON instead of text");
+  info->add_option("--demo", options.demo,
+                   "List the widgets this demo preset sets (those whose values differ from a "
+                   "fresh node's) instead of the table")
+      ->type_name("NAME");
   info->footer(
       "\nPages and cells come from the node's own layout: the panel is a grid of pages of 7\n"
       "rows, each headed by a page label in column 4; a cell is a column and a row\n"
@@ -166,6 +170,7 @@ int main(int argc, char** argv) {
       "Brumel: animated, lit clouds from a seeded particle simulation, rendered "
       "over image sequences by the BrumelKv.node module",
       "brumel");
+  app.set_version_flag("--version", "brumel " BRUMEL_VERSION, "Print the program name and version");
   app.require_subcommand(1);
   app.footer(
       "\nRun `brumel render --help`, `brumel farm --help`, `brumel info --help` or\n"

@@ -98,6 +98,7 @@ int run_overlay(const OverlayOptions& options) {
   if (!options.save_file.empty()) check_settings_folder(options.save_file);
 
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
+  for (const std::string& warning : shot->warnings) std::cerr << "brumel: warning: " << warning << "\n";
   FXNode& node = *shot->node;
   if (!node.has_overlay()) {
     throw AppError("node module \"" + shot->module.path() + "\" draws no viewer overlay");

@@ -7,6 +7,7 @@
 //   {"event":"catch_up","first":A,"last":B,"frames":N,"seconds":T}
 //   {"event":"frame","frame":F,"path":P,"seconds":T,"elapsed":E,"left":L,"done":D,"frames":N}
 //   {"event":"end","frames":N,"catch_up":C,"seconds":T}
+//   {"event":"warning","message":M}                       (settings that may be unmeant)
 //   {"event":"error","message":M}
 #include <cstdio>
 #include <string>

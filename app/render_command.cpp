@@ -42,6 +42,13 @@ int run_render(const RenderOptions& options) {
     shot_options.frames = *missing;
   }
   std::unique_ptr<Shot> shot = prepare_shot(shot_options);
+  for (const std::string& warning : shot->warnings) {
+    if (style == Progress::Style::Json) {
+      write_event(stderr, {{"event", "warning"}, {"message", warning}});
+    } else {
+      std::fprintf(stderr, "brumel: warning: %s\n", warning.c_str());
+    }
+  }
 
   // A pattern may number folders too (shot####/f.png): each folder once.
   std::set<std::filesystem::path> folders;

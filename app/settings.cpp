@@ -101,7 +101,68 @@ std::string range_problem(const CWidget& w, const std::set<double>& allowed) {
   return problem;
 }
 
-void load_document(FXNode& node, const std::string& path, FXNode* fresh) {
+// An option's value written as its caption ("Render", any case) becomes its
+// index; anything else is left for the node's own check to name.
+void option_caption_to_index(const CWidget& widget, nlohmann::json& entry) {
+  const auto value = entry.find("value");
+  if (widget.kind() != WidgetKind::Option || value == entry.end() || !value->is_string()) return;
+  const auto& entries = static_cast<const COption&>(widget).entries;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (strcasecmp(entries[i].c_str(), value->get_ref<const std::string&>().c_str()) == 0) {
+      *value = static_cast<int>(i);
+      return;
+    }
+  }
+}
+
+// A document may list only the widgets it changes: each entry is placed by its
+// "index", else by its "name" as --set finds it, over the node's own entry, so
+// the widgets it leaves out keep the node's values. A complete list is taken as
+// it is. Returns whether the document gives the mode ("Mode: %s").
+bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& node,
+                       const std::string& path) {
+  const auto list = doc.find("widgets");
+  const nlohmann::json& own_list = own.at("widgets");
+  if (list == doc.end() || !list->is_array()) return true;  // the node's check names it
+  if (list->size() == own_list.size()) {
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      if ((*list)[i].is_object()) option_caption_to_index(*node.control(static_cast<int>(i)), (*list)[i]);
+    }
+    return true;
+  }
+  nlohmann::json widgets = own_list;
+  bool mode_given = false;
+  for (const nlohmann::json& entry : *list) {
+    const std::string where = "--load: settings document \"" + path + "\": ";
+    if (!entry.is_object()) throw AppError(where + "a widget entry is not an object: " + entry.dump());
+    const auto index = entry.find("index");
+    const auto name = entry.find("name");
+    int i = -1;
+    if (index != entry.end() && index->is_number_integer() && *index >= 0 &&
+        *index < static_cast<int>(own_list.size())) {
+      i = index->get<int>();
+    } else if (index == entry.end() && name != entry.end() && name->is_string()) {
+      try {
+        i = find_value_widget(node, name->get<std::string>()).index();
+      } catch (const AppError& e) {
+        throw AppError(where + e.what());
+      }
+    } else {
+      throw AppError(where + "the entry " + entry.dump() + " gives no widget index from 0 to " +
+                     std::to_string(own_list.size() - 1) + " nor a widget name");
+    }
+    nlohmann::json& merged = widgets[static_cast<std::size_t>(i)];
+    for (const auto& [field, value] : entry.items()) merged[field] = value;
+    // Placed by name: the name may be written as --set takes it ("quantity").
+    if (index == entry.end()) merged["name"] = node.control(i)->name();
+    option_caption_to_index(*node.control(i), merged);
+    mode_given = mode_given || node.control(i)->name() == "Mode: %s";
+  }
+  *list = std::move(widgets);
+  return mode_given;
+}
+
+bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
   std::string error;
   std::optional<RegV> document = RegV::read_file(path, error);
   if (!document) throw AppError("--load: " + error);
@@ -109,6 +170,7 @@ void load_document(FXNode& node, const std::string& path, FXNode* fresh) {
       fresh != nullptr ? demo_numbers(*fresh) : std::map<int, std::set<double>>{};
   RegV before;
   node.reg_save(before);
+  const bool mode_given = complete_document(document->doc(), before.doc(), node, path);
   error.clear();
   if (!node.reg_load(*document, &error)) {
     throw AppError("--load: settings document \"" + path + "\" does not fit the node: " + error);
@@ -124,6 +186,7 @@ void load_document(FXNode& node, const std::string& path, FXNode* fresh) {
     throw AppError("--load: settings document \"" + path + "\": widget " + std::to_string(i) +
                    " \"" + node.control(i)->name() + "\", " + problem);
   }
+  return mode_given;
 }
 
 void choose_demo(FXNode& node, const std::string& name, double time) {
@@ -190,10 +253,9 @@ std::vector<KeyframeText> parse_keyframes(const std::string& text) {
 }
 
 void apply_settings(FXNode& node, const SettingsRequest& request, double time, FXNode* fresh) {
-  if (!request.load_file.empty()) load_document(node, request.load_file, fresh);
+  // A saved document holds the mode as it was saved; a partial one, if it lists it.
+  bool mode_given = !request.load_file.empty() && load_document(node, request.load_file, fresh);
   if (!request.demo.empty()) choose_demo(node, request.demo, time);
-  // A saved document holds the mode as it was saved.
-  bool mode_given = !request.load_file.empty();
   for (const std::string& text : request.sets) {
     const auto [name, value] = split_assignment(text, "--set", "Widget Name=VALUE");
     CWidget& widget = find_value_widget(node, name);

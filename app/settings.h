@@ -27,7 +27,10 @@ struct SettingsRequest {
 // accepts (every value and key within its widget's range), except for the
 // numbers the node's own demos give beyond a range (their seed), which a
 // `fresh` node of the same module tells; without one there are none. A refused
-// document leaves the node as it was.
+// document leaves the node as it was. A document may list only the widgets it
+// changes (by index or by name; the others keep the node's values) and give an
+// option's value as its caption; it gives the mode when it is complete or
+// lists "Mode: %s".
 void apply_settings(FXNode& node, const SettingsRequest& request, double time,
                     FXNode* fresh = nullptr);
 

@@ -63,6 +63,11 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
   const FrameDriver::CatchUpReads reads = catch_up_reads(*shot->node, shot->sources.has_matte());
   check_catch_up_frames(options, reads);
   shot->driver->set_catch_up_reads(reads);
+  if (!shot->sources.has_matte() && birth_matte_ever_on(*shot->node)) {
+    shot->warnings.push_back(std::string("\"Use Birth Ma\" is on without --matte: the ") +
+                             (options.input.empty() ? "background" : "input plate") +
+                             " itself is used as the birth matte");
+  }
   return shot;
 }
 

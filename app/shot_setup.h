@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/frame_driver.h"
 #include "app/frame_list.h"
@@ -33,6 +34,9 @@ struct Shot {
   NodePtr node;
   FrameSources sources;
   std::unique_ptr<FrameDriver> driver;
+  // What the settings do that a person may not have meant, one line each (the
+  // command prints them as warnings; the shot renders as set).
+  std::vector<std::string> warnings;
 
   // Plays the shot: catch-up frames, then the drawn ones (FrameDriver::play).
   void play(const std::function<void(int)>& on_catch_up,

@@ -13,6 +13,12 @@ std::string join(const std::vector<std::string>& items, const char* separator) {
   return text;
 }
 
+// An option's entry text, or its number when the node set one beyond the entries.
+std::string caption(const COption& w, int index) {
+  const bool known = index >= 0 && index < static_cast<int>(w.entries.size());
+  return known ? w.entries[index] : std::to_string(index);
+}
+
 void describe_value(const CWidget& widget, WidgetRow& row) {
   switch (widget.kind()) {
     case WidgetKind::Numeric: {
@@ -20,6 +26,11 @@ void describe_value(const CWidget& widget, WidgetRow& row) {
       row.kind = "number";
       row.default_text = number_text(w.default_value);
       row.range_text = number_text(w.minimum) + " to " + number_text(w.maximum);
+      row.default_values = {w.default_value};
+      row.value_text = number_text(w.value);
+      row.values = {w.value};
+      row.minimum = w.minimum;
+      row.maximum = w.maximum;
       break;
     }
     case WidgetKind::Boolean: {
@@ -27,15 +38,20 @@ void describe_value(const CWidget& widget, WidgetRow& row) {
       row.kind = "switch";
       row.default_text = w.default_value ? "on" : "off";
       row.range_text = "on, off";
+      row.default_values = {w.default_value ? 1.0 : 0.0};
+      row.value_text = w.value != 0 ? "on" : "off";
+      row.values = {w.value != 0 ? 1.0 : 0.0};
       break;
     }
     case WidgetKind::Option: {
       const auto& w = static_cast<const COption&>(widget);
       row.kind = "option";
-      const bool known =
-          w.default_value >= 0 && w.default_value < static_cast<int>(w.entries.size());
-      row.default_text = known ? w.entries[w.default_value] : std::to_string(w.default_value);
+      row.default_text = caption(w, w.default_value);
       row.range_text = join(w.entries, ", ");
+      row.default_values = {static_cast<double>(w.default_value)};
+      row.value_text = caption(w, w.value);
+      row.values = {static_cast<double>(w.value)};
+      row.options = w.entries;
       break;
     }
     case WidgetKind::Color: {
@@ -45,6 +61,11 @@ void describe_value(const CWidget& widget, WidgetRow& row) {
       for (double c : w.default_value) channels.push_back(number_text(c));
       row.default_text = join(channels, ",");
       row.range_text = "R,G,B,A each 0 to 1";
+      row.default_values.assign(w.default_value.begin(), w.default_value.end());
+      row.values.assign(w.value.begin(), w.value.end());
+      channels.clear();
+      for (double c : w.value) channels.push_back(number_text(c));
+      row.value_text = join(channels, ",");
       break;
     }
     case WidgetKind::Action:

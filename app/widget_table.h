@@ -12,6 +12,13 @@ struct WidgetRow {
   std::string name;
   std::string default_text;  // in the form --set accepts; empty for buttons and labels
   std::string range_text;    // what --set accepts; empty for buttons and labels
+  // The same as numbers: a number's default, a switch's 0 or 1, an option's
+  // index, a colour's four channels; empty for buttons and labels.
+  std::vector<double> default_values;
+  double minimum = 0, maximum = 0;   // a number's range; 0 for the other kinds
+  std::vector<std::string> options;  // an option's captions, in index order
+  std::string value_text;             // the current value, as default_text
+  std::vector<double> values;         // the current value, as default_values
   int page = -1;             // from 0; -1 when the layout does not place the widget
   std::string page_name;     // the label heading the page
   int column = -1;           // within the page

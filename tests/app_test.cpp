@@ -204,7 +204,14 @@ TEST_F(AppShots, StepsAndListsOnAPlateFromItsFirstFrameEqualTheWholeRun) {
       extra.insert(extra.begin(), shot.begin(), shot.end());
       return extra;
     };
-    render(with({"--frames", "1001-1010", "-o", "whole" + b + "/c.####.png"}));
+    std::vector<std::string> whole = with({"--frames", "1001-1010", "-o", "whole" + b + "/c.####.png"});
+    whole.insert(whole.begin(), "render");
+    const ProgramResult run_whole = run(whole);
+    ASSERT_EQ(run_whole.status, 0) << run_whole.err;
+    // Without --matte the plate is the matte: said even with -q, and not refused.
+    EXPECT_EQ(run_whole.err, b == "off" ? "" :
+              "brumel: warning: \"Use Birth Ma\" is on without --matte: the input plate "
+              "itself is used as the birth matte\n");
     render(with({"--frames", "1001-1010x3", "-o", "step" + b + "/c.%04d.png"}));
     render(with({"--frames", "1009,1002-1003", "-o", "list" + b + "/c.@@@@.png"}));
     EXPECT_EQ(all_files(work_ / ("step" + b)),
@@ -459,6 +466,12 @@ TEST_F(AppInfo, ListsTheWidgetTableFromTheNodesLayout) {
   ASSERT_EQ(widgets.size(), 81u);
   EXPECT_EQ(widgets.at(18).at("name"), "Quantity");
   EXPECT_EQ(widgets.at(18).at("range"), "0 to 5000");
+  EXPECT_EQ(widgets.at(18).at("minimum"), 0);  // numbers as JSON numbers
+  EXPECT_EQ(widgets.at(18).at("maximum"), 5000);
+  EXPECT_TRUE(widgets.at(18).at("default").is_number());
+  EXPECT_EQ(widgets.at(5).at("options"), (nlohmann::json{"Render", "Wireframe"}));
+  EXPECT_EQ(widgets.at(5).at("default"), "Wireframe");
+  EXPECT_EQ(widgets.at(5).at("default_index"), 1);
   EXPECT_EQ(widgets.at(39).at("page_name"), "Depth");
   EXPECT_EQ(widgets.at(39).at("cell"), (nlohmann::json{{"column", 2}, {"row", 5}}));
   EXPECT_EQ(widgets.at(59).at("page_name"), "Light");  // the colour "Light" on page 3
@@ -468,6 +481,26 @@ TEST_F(AppInfo, ListsTheWidgetTableFromTheNodesLayout) {
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_NE(text.out.find("Vexlings.Brumel"), std::string::npos);
   EXPECT_NE(text.out.find("Cloud Size V"), std::string::npos);
+
+  // A demo's settings: the widgets it changes from a fresh node's, as JSON values.
+  const ProgramResult demo = run({"info", "--demo", "billow", "--json"});
+  ASSERT_EQ(demo.status, 0) << demo.err;
+  const nlohmann::json sets = nlohmann::json::parse(demo.out);
+  EXPECT_EQ(sets.at("demo"), "Billow");
+  EXPECT_GT(sets.at("sets").size(), 2u);
+  EXPECT_NE(std::find(sets.at("sets").begin(), sets.at("sets").end(),
+                      nlohmann::json{{"index", 0}, {"kind", "option"}, {"name", "Demos: %s"},
+                                     {"value", "Billow"}}),
+            sets.at("sets").end())
+      << demo.out;
+  for (const auto& set : sets.at("sets")) EXPECT_NE(set.at("kind"), "button") << set;
+  const ProgramResult unknown = run({"info", "--demo", "Sunsett"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("unknown demo \"Sunsett\""), std::string::npos) << unknown.err;
+
+  const ProgramResult version = run({"--version"});
+  EXPECT_EQ(version.status, 0) << version.err;
+  EXPECT_EQ(version.out, "brumel 5.0\n");
 }
 
 #else

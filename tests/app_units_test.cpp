@@ -295,6 +295,23 @@ TEST(Settings, SaveThenLoadRestoresValuesAndKeys) {
   EXPECT_EQ(static_cast<COption*>(loaded.control(5))->value, 0);
   EXPECT_EQ(static_cast<CBoolean*>(loaded.control(10))->keys.size(), 2u);
   EXPECT_EQ(static_cast<CNumeric*>(loaded.control(4))->value, 3.0);
+
+  // A document of only what it changes, an option by its caption; it gives the mode.
+  nlohmann::json partial = nlohmann::json::parse(read_text(folder / "s.json"));
+  partial["widgets"] = {{{"name", "quantity"}, {"value", 7}}, {{"index", 5}, {"value", "render"}}};
+  std::ofstream(folder / "p.json") << partial.dump();
+  PanelNode part;
+  load = SettingsRequest{};
+  load.load_file = (folder / "p.json").string();
+  load.default_mode = "wireframe";
+  apply_settings(part, load, 1.0);
+  EXPECT_EQ(part.quantity->value, 7.0);
+  EXPECT_EQ(static_cast<COption*>(part.control(5))->value, 0);
+  EXPECT_EQ(static_cast<CNumeric*>(part.control(4))->value, 40.0);  // left out: the default
+  partial["widgets"] = {{{"name", "Quantiy"}, {"value", 7}}};
+  std::ofstream(folder / "p.json", std::ios::trunc) << partial.dump();
+  EXPECT_NE(error_of([&] { apply_settings(part, load, 1.0); }).find("unknown widget \"Quantiy\""),
+            std::string::npos);
   fs::remove_all(folder);
 }
 
@@ -326,6 +343,10 @@ TEST(Settings, TheCommandsModeOnlyWhenNothingElseGivesOne) {
   const fs::path folder = fresh_folder("mode");
   const std::string saved = (folder / "wireframe.json").string();
   save_settings(PanelNode(), saved);  // the node's own mode: Wireframe
+  const std::string partial = (folder / "quantity.json").string();
+  nlohmann::json doc = nlohmann::json::parse(read_text(saved));
+  doc["widgets"] = {{{"index", 8}, {"value", 3}}};
+  std::ofstream(partial) << doc.dump();
   const struct {
     std::string load;
     std::vector<std::string> sets;
@@ -337,7 +358,8 @@ TEST(Settings, TheCommandsModeOnlyWhenNothingElseGivesOne) {
             {"", {"Mode: %s=1"}, "", 1},
             {"", {"#7=0", "#5=Wireframe"}, "", 1},
             {saved, {}, "", 1},
-            {saved, {}, "render", 0}};
+            {saved, {}, "render", 0},
+            {partial, {}, "", 0}};  // a document that does not list the mode
   for (const auto& c : cases) {
     PanelNode node;
     SettingsRequest request;
@@ -409,6 +431,9 @@ TEST(WidgetTable, PagesAndCellsComeFromTheNodesLayout) {
   EXPECT_EQ(rows[7].default_text, "Wireframe");
   EXPECT_EQ(rows[9].page_name, "Light");
   EXPECT_EQ(rows[9].default_text, "1,1,0,1");
+  EXPECT_EQ(rows[9].default_values, (std::vector<double>{1, 1, 0, 1}));
+  EXPECT_EQ(rows[8].maximum, 5000);
+  EXPECT_EQ(rows[7].options, (std::vector<std::string>{"Render", "Wireframe"}));
   EXPECT_EQ(rows[11].page, -1);  // kept out of the layout
 }
 
