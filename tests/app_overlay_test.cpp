@@ -75,12 +75,8 @@ class AppOverlay : public ::testing::Test {
   void SetUp() override {
     const fs::path module = fs::path(BRUMEL_APP_PATH).parent_path() / "BrumelKv.node";
     if (!fs::exists(module)) GTEST_SKIP() << "the node module is not built yet: " << module;
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("brumel_overlay_test_" + std::string(test->name()) + "_" + std::to_string(getpid()));
-    fs::remove_all(root_);
+    root_ = fresh_test_folder("brumel_overlay_test_");
     work_ = root_ / "work";
-    fs::create_directories(work_);
   }
   void TearDown() override {
     if (!root_.empty() && !HasFailure()) fs::remove_all(root_);

@@ -26,12 +26,8 @@ class Farm : public ::testing::Test {
   void SetUp() override {
     const fs::path module = fs::path(BRUMEL_APP_PATH).parent_path() / "BrumelKv.node";
     if (!fs::exists(module)) GTEST_SKIP() << "the node module is not built yet: " << module;
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::temp_directory_path() /
-            ("brumel_farm_test_" + std::string(test->name()) + "_" + std::to_string(getpid()));
-    fs::remove_all(root_);
+    root_ = fresh_test_folder("brumel_farm_test_");
     work_ = root_ / "work";
-    fs::create_directories(work_);
   }
   void TearDown() override {
     if (!slurm_.empty()) run_program(kSlurmScript, root_, root_, {"stop", slurm_.string()});

@@ -1,6 +1,8 @@
 #include "tests/support/app_run.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -30,4 +32,14 @@ ProgramResult run_program(const std::string& program, const std::filesystem::pat
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(logs / "stdout"),
           read_text(logs / "stderr")};
+}
+
+std::filesystem::path fresh_test_folder(const std::string& prefix) {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      (prefix + std::string(test->name()) + "_" + std::to_string(getpid()));
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root / "work");
+  return root;
 }

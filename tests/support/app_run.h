@@ -18,5 +18,9 @@ ProgramResult run_program(const std::string& program, const std::filesystem::pat
                           const std::filesystem::path& logs, const std::vector<std::string>& args,
                           const std::string& env = "");
 
+// A new, empty folder for the running test (`prefix`, the test's name and the process
+// id, under the system's temporary folder) holding an empty "work" folder.
+std::filesystem::path fresh_test_folder(const std::string& prefix);
+
 // `text` as one shell word.
 std::string quoted(const std::string& text);
