@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "app/app_error.h"
 #include "app/pending_file.h"
@@ -38,10 +40,34 @@ std::string first_line(const std::string& text, const std::string& fallback) {
   return line.empty() ? fallback : line;
 }
 
+// OpenImageIO's DPX reader allocates the user-data length its header gives
+// before it compares it with the file, so a damaged header can ask for 4 GB.
+// A length past the end of the file is refused here, before the reader opens.
+void check_dpx_header(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[36];
+  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return;
+  const bool big = std::memcmp(header, "SDPX", 4) == 0;
+  if (!big && std::memcmp(header, "XPDS", 4) != 0) return;
+  const unsigned char* b = header + 32;
+  const std::uint32_t user_bytes =
+      big ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3])
+          : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0]);
+  std::error_code error;
+  const std::uintmax_t file_bytes = fs::file_size(path, error);
+  // All ones is the format's "not given".
+  if (user_bytes != 0xFFFFFFFFu && !error && user_bytes > file_bytes) {
+    throw AppError("input image \"" + path + "\" is damaged: its DPX header gives " +
+                   std::to_string(user_bytes) + " bytes of user data in a file of " +
+                   std::to_string(file_bytes) + " bytes");
+  }
+}
+
 std::unique_ptr<ImageInput> open_input(const std::string& path) {
   std::error_code error;
   if (!fs::exists(path, error)) throw AppError("input image \"" + path + "\" does not exist");
   if (fs::is_directory(path, error)) throw AppError("input image \"" + path + "\" is a folder");
+  check_dpx_header(path);
   const ImageSpec config = straight_alpha_config();
   auto input = ImageInput::open(path, &config);
   if (!input) {

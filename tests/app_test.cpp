@@ -425,6 +425,15 @@ TEST_F(AppReads, DamagedInputsAreRefusedByName) {
   const ProgramResult r = run({"render", "-i", "short.tif", "--frames", "1", "-q", "-o", "s.png"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot read input image \"short.tif\""), std::string::npos) << r.err;
+  // A DPX header whose user-data length runs past the end of the file.
+  std::string dpx = frame("plate_dpx/p.0001.dpx");
+  dpx.replace(32, 4, dpx.compare(0, 4, "SDPX") == 0 ? "\xff\xff\xff\xfe" : "\xfe\xff\xff\xff");
+  std::ofstream(work_ / "user.dpx", std::ios::binary) << dpx;
+  const ProgramResult u = run({"render", "-i", "user.dpx", "--frames", "1", "-q", "-o", "u.png"});
+  EXPECT_EQ(u.status, 1);
+  EXPECT_NE(u.err.find("input image \"user.dpx\" is damaged: its DPX header gives 4294967294 bytes"),
+            std::string::npos)
+      << u.err;
 }
 
 // A hangup the shell told the program to ignore (nohup) stays ignored; one
