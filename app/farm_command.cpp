@@ -23,7 +23,8 @@ render --help`). The farm checks the shot as a render does, writes its settings
 once to JOB_FOLDER/settings.json and runs every chunk as
 
   brumel render --load JOB_FOLDER/settings.json [--preroll] --shot-start S \
-      --frames CHUNK --skip-existing -o OUTPUT [the inputs, size, threads, module]
+      --frames CHUNK --skip-existing -o OUTPUT [the inputs, size, threads, module,
+      output options]
 
 so every frame equals the same frame of a run on one machine, and a rerun of the
 same farm command renders only the frames still missing.
@@ -93,6 +94,10 @@ std::vector<std::string> chunk_command(const FarmOptions& options, const std::st
   }
   if (shot.threads > 0) words.insert(words.end(), {"--threads", std::to_string(shot.threads)});
   if (!shot.module_path.empty()) words.insert(words.end(), {"--module", shot.module_path});
+  const OutputOptions& output = render.output_options;
+  if (!output.datatype.empty()) words.insert(words.end(), {"--datatype", output.datatype});
+  if (!output.compression.empty()) words.insert(words.end(), {"--compression", output.compression});
+  if (output.quality != 0) words.insert(words.end(), {"--quality", std::to_string(output.quality)});
   words.insert(words.end(), {"-o", render.output});
   return words;
 }
@@ -175,6 +180,7 @@ int run_farm(const FarmOptions& options) {
   refuse_writing_over_inputs(output, render.shot.frames, render.shot);
   std::unique_ptr<Shot> shot = prepare_shot(render.shot);
   prepare_output(output.frame_path(render.shot.frames.first()));
+  check_output_options(render.output_options, output.frame_path(render.shot.frames.first()));
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) throw AppError("cannot create the job folder \"" + folder + "\": " + error.message());

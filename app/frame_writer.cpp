@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/app_error.h"
+
 FrameWriter::FrameWriter(Write write, Done done)
     : write_(std::move(write)), done_(std::move(done)), thread_([this] { run(); }) {}
 
@@ -23,7 +25,7 @@ void FrameWriter::run() {
     lock.unlock();
     std::exception_ptr error;
     try {
-      write_(image_, path_);
+      write_(frame_, image_, path_);
     } catch (...) {
       error = std::current_exception();
     }
@@ -50,11 +52,15 @@ void FrameWriter::wait_idle() {
   if (done_) done_(frame, path);
 }
 
-void FrameWriter::submit(int frame, const HostImage& image, const std::string& path) {
+void FrameWriter::submit(int frame, const OIIO::ImageBuf& image, const std::string& path) {
   wait_idle();
   {
     std::lock_guard lock(mutex_);
-    image_ = image;  // reuses the buffer: same size every frame
+    // Pixels and metadata, into a buffer of its own: the caller's may be reused.
+    if (!image_.copy(image)) {
+      throw AppError("cannot keep frame " + std::to_string(frame) + " for writing: " +
+                     image_.geterror());
+    }
     path_ = path;
     frame_ = frame;
     pending_ = true;

@@ -99,6 +99,8 @@ ImageSize read_image_size(const std::string& path) {
   return ImageSize{spec.width, spec.height};
 }
 
+ImageSpec read_image_header(const std::string& path) { return open_input(path)->spec(); }
+
 HostImage read_host_image(const std::string& path) {
   auto input = open_input(path);
   const ImageSpec spec = input->spec();
@@ -174,23 +176,6 @@ void prepare_output(const std::string& path) {
   }
   close(fd);
   fs::remove(probe, error);
-}
-
-void write_host_image(const HostImage& image, const std::string& path) {
-  auto output = ImageOutput::create(path);
-  if (!output) {
-    throw AppError("cannot write \"" + path + "\": " + first_line(OIIO::geterror(), "unknown format"));
-  }
-  const bool alpha = output->supports("alpha");
-  ImageSpec spec(image.width, image.height, alpha ? 4 : 3, TypeDesc::UINT16);
-  // EXR holds no 16-bit integers; its 16-bit samples are half floats.
-  if (std::string(output->format_name()) == "openexr") spec.set_format(TypeDesc::HALF);
-  if (alpha) {
-    spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);
-  }
-  write_image_file(std::move(output), spec, TypeDesc::UINT16, image.samples.data(),
-                   4 * sizeof(std::uint16_t), path);
 }
 
 void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,

@@ -14,6 +14,8 @@
 // when it cannot be read, has no pixels, is deep, has more than 64 channels, or
 // is beyond the size limits (check_image_size), before anything is allocated.
 ImageSize read_image_size(const std::string& path);
+// The header of the first subimage, checked as read_image_size checks it.
+OIIO::ImageSpec read_image_header(const std::string& path);
 
 // Reads the first subimage as 16-bit RGBA: 1 channel is grey, 2 grey and alpha,
 // 3 RGB with opaque alpha, 4 or more the first four as RGBA; other bit depths
@@ -27,12 +29,6 @@ HostImage read_host_image(const std::string& path);
 // exists (made when missing) and takes a new file. Throws AppError naming the
 // path otherwise.
 void prepare_output(const std::string& path);
-
-// Writes the image: 16-bit where the format allows (half float for EXR, 8-bit
-// for JPEG), alpha where the format holds it, through a PendingFile: the file
-// under `path` is complete or absent, whatever fails or interrupts the write.
-// Throws AppError naming the file and the reason.
-void write_host_image(const HostImage& image, const std::string& path);
 
 // Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
 // `output`, made for `path`, under a temporary name in the same folder, then

@@ -11,6 +11,7 @@
 
 #include "app/app_error.h"
 #include "app/farm_command.h"
+#include "app/frame_metadata.h"
 #include "app/frame_list.h"
 #include "app/image_io.h"
 #include "app/image_size.h"
@@ -46,6 +47,13 @@ written are simulated without drawing, so a chunk's frames are bit-identical
 to the same frames of a run over the whole shot (--skip-existing for reruns):
   brumel render --demo Sunset --preroll --frames 101-200 -o shot.####.exr
 
+Each frame records the shot's settings document and its frame, shot start
+and --preroll in its header (kept by .exr and .png): `--load FRAME_IMAGE`
+starts from that document, and the image's frame, shot start, size and
+--preroll are the defaults of --frames, --shot-start, --size and --preroll, so
+  brumel render --load out/cloud.0042.exr -o again.exr
+renders that frame again (give -i and --matte again; options given win).
+
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
   brumel render -i plate.####.exr --frames 1001-1100 --demo Billow \
@@ -60,13 +68,35 @@ struct RenderLine {
   std::string frames = "1-24";
   std::string size;
   std::optional<int> shot_start;
+  CLI::Option* frames_option = nullptr;
 
   RenderLine() { options.shot.settings.default_mode = "render"; }  // renders unless told otherwise
-  // Parses what the command line left as text.
+  // Parses what the command line left as text. An image given to --load gives
+  // the defaults of the shot it was rendered in.
   RenderOptions parsed() {
-    options.shot.frames = parse_frame_list(frames);
-    options.shot.shot_start = shot_start ? *shot_start : default_shot_start(options.shot.input);
-    if (!size.empty()) options.shot.size = parse_image_size(size);
+    ShotOptions& shot = options.shot;
+    std::optional<StampedImage> loaded;
+    if (!shot.settings.load_file.empty() && is_image_name(shot.settings.load_file)) {
+      loaded = read_stamped_image(shot.settings.load_file);
+    }
+    if (frames_option->count() == 0 && loaded && loaded->frame) {
+      shot.frames = FrameList(std::vector<int>{*loaded->frame});
+    } else {
+      shot.frames = parse_frame_list(frames);
+    }
+    if (shot_start) {
+      shot.shot_start = *shot_start;
+    } else {
+      shot.shot_start = loaded && loaded->shot_start ? *loaded->shot_start
+                                                     : default_shot_start(shot.input);
+    }
+    if (!size.empty()) {
+      shot.size = parse_image_size(size);
+    } else if (loaded) {
+      check_image_size(loaded->size, "the display window of \"" + shot.settings.load_file + "\"");
+      shot.size = loaded->size;
+    }
+    if (loaded && loaded->preroll) shot.settings.preroll = true;
     return options;
   }
 };
@@ -86,7 +116,7 @@ void add_render_options(CLI::App* render, RenderLine& line) {
       ->type_name("PATTERN")
       ->required();
   add_shot_options(*render, shot);
-  render
+  line.frames_option = render
       ->add_option("--frames", frames,
                    "Frames to write: FIRST-LAST, FIRST-LASTxSTEP, one FRAME, or a list of "
                    "them (1,5,10-20); frame N is rendered at host time N")
@@ -112,6 +142,24 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "render or wireframe; default: render, unless --load or a --set of "
                    "\"Mode: %s\" gives the mode")
       ->type_name("MODE");
+  OutputOptions& output = options.output_options;
+  render
+      ->add_option("--datatype", output.datatype,
+                   "Samples of the written frames: half or float (.exr), uint8, uint16 or "
+                   "float (.tif, .dpx), uint8 or uint16 (.png), uint8 (.jpg); default: half "
+                   "for .exr, uint8 for .jpg, else uint16")
+      ->type_name("TYPE")
+      ->check(CLI::IsMember({"half", "float", "uint16", "uint8"}));
+  render
+      ->add_option("--compression", output.compression,
+                   "none, rle, zip, zips, piz, pxr24, b44, b44a (half only), dwaa or dwab for "
+                   ".exr; none, lzw, zip or packbits for .tif; default: zip")
+      ->type_name("NAME");
+  render
+      ->add_option("--quality", output.quality,
+                   "JPEG quality, 1 to 100 (100 the best); default: the image library's")
+      ->type_name("Q")
+      ->check(CLI::Range(1, 100).description(""));
   render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
   render
       ->add_flag("--skip-existing", options.skip_existing,

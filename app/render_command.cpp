@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/app_error.h"
+#include "app/frame_output.h"
 #include "app/frame_writer.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
@@ -56,7 +57,12 @@ int run_render(const RenderOptions& options) {
     const std::string path = output.frame_path(frame);
     if (folders.insert(std::filesystem::path(path).parent_path()).second) prepare_output(path);
   }
+  check_output_options(options.output_options, output.frame_path(shot_options.frames.first()));
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
+  // Every frame carries the document --save writes, made once; only the writer's
+  // thread touches the stamp from here on.
+  FrameStamp stamp{0, shot_options.shot_start, shot_options.settings.preroll,
+                   settings_document(*shot->node)};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
   for (const int frame : frames.frames()) {
@@ -64,8 +70,12 @@ int run_render(const RenderOptions& options) {
   }
   // Frame N is written while frame N+1 renders; the files and their order are the
   // same, and a failed write stops the render at the next frame.
-  FrameWriter writer(write_host_image,
-                     [&](int frame, const std::string& path) { progress.wrote(frame, path); });
+  FrameWriter writer(
+      [&](int frame, const OIIO::ImageBuf& image, const std::string& path) {
+        stamp.frame = frame;
+        write_frame(image, path, options.output_options, stamp);
+      },
+      [&](int frame, const std::string& path) { progress.wrote(frame, path); });
   // A catch-up between written frames first waits for the write in flight, so that the
   // progress events keep the order of the frames.
   shot->play([&](int frame) {
@@ -73,7 +83,7 @@ int run_render(const RenderOptions& options) {
                progress.caught_up(frame);
              },
              [&](int frame, const HostImage& image) {
-               writer.submit(frame, image, output.frame_path(frame));
+               writer.submit(frame, host_frame(image), output.frame_path(frame));
              });
   writer.finish();
   progress.finish();

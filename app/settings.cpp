@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/app_error.h"
+#include "app/frame_metadata.h"
 #include "app/name_suggestions.h"
 #include "app/widget_lookup.h"
 #include "assim/number_text.h"
@@ -164,7 +165,13 @@ bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& n
 
 bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
   std::string error;
-  std::optional<RegV> document = RegV::read_file(path, error);
+  std::optional<RegV> document;
+  if (is_image_name(path)) {
+    document = RegV::parse(read_stamped_image(path).settings, error);
+    if (!document) error = "image \"" + path + "\": its settings attribute: " + error;
+  } else {
+    document = RegV::read_file(path, error);
+  }
   if (!document) throw AppError("--load: " + error);
   const std::map<int, std::set<double>> allowed =
       fresh != nullptr ? demo_numbers(*fresh) : std::map<int, std::set<double>>{};
@@ -295,12 +302,22 @@ std::vector<std::string> hold_to_ranges(FXNode& node, double time) {
   return messages;
 }
 
-void save_settings(const FXNode& node, const std::string& path) {
+namespace {
+
+RegV saved_document(const FXNode& node) {
   RegV document;
   if (!node.reg_save(document)) throw AppError("the node could not save its settings");
-  std::string error;
-  if (!document.write_file(path, error)) throw AppError("--save: " + error);
+  return document;
 }
+
+}  // namespace
+
+void save_settings(const FXNode& node, const std::string& path) {
+  std::string error;
+  if (!saved_document(node).write_file(path, error)) throw AppError("--save: " + error);
+}
+
+std::string settings_document(const FXNode& node) { return saved_document(node).dump(); }
 
 void check_settings_folder(const std::string& path) {
   std::filesystem::path folder = std::filesystem::path(path).parent_path();

@@ -30,7 +30,8 @@ struct SettingsRequest {
 // document leaves the node as it was. A document may list only the widgets it
 // changes (by index or by name; the others keep the node's values) and give an
 // option's value as its caption; it gives the mode when it is complete or
-// lists "Mode: %s".
+// lists "Mode: %s". A load file named as an image (frame.0042.exr) is read as
+// an image written by `brumel render`: its settings attribute is the document.
 void apply_settings(FXNode& node, const SettingsRequest& request, double time,
                     FXNode* fresh = nullptr);
 
@@ -42,6 +43,8 @@ std::vector<std::string> hold_to_ranges(FXNode& node, double time);
 // Writes the node's settings document (every widget's value and keys) to
 // `path`, through a temporary file. Throws AppError naming the file.
 void save_settings(const FXNode& node, const std::string& path);
+// The text of that document (without the file's last newline).
+std::string settings_document(const FXNode& node);
 // Checks before any rendering that the folder of a settings document to be
 // saved exists. Throws AppError naming the path otherwise.
 void check_settings_folder(const std::string& path);

@@ -18,7 +18,10 @@ void add_shot_options(CLI::App& command, ShotOptions& shot) {
       .add_option("--module", shot.module_path,
                   "Node module to load; default: BrumelKv.node next to this program")
       ->type_name("PATH");
-  command.add_option("--load", settings.load_file, "Settings document to start from")
+  command
+      .add_option("--load", settings.load_file,
+                  "Settings document to start from, or an image written by brumel render "
+                  "(.exr or .png: its settings)")
       ->type_name("FILE");
   command
       .add_option("--demo", settings.demo,

@@ -20,6 +20,7 @@
 #include "app/catch_up_reads.h"
 #include "app/frame_driver.h"
 #include "app/frame_list.h"
+#include "app/frame_output.h"
 #include "app/frame_range.h"
 #include "app/frame_writer.h"
 #include "app/frame_sources.h"
@@ -567,19 +568,20 @@ std::array<std::uint16_t, 4> first_pixel(const HostImage& image) {
 TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
   std::vector<std::string> written, reported;
   FrameWriter writer(
-      [&](const HostImage& image, const std::string& path) {
+      [&](int frame, const OIIO::ImageBuf& image, const std::string& path) {
         if (path == "bad") throw AppError("disk full");
-        written.push_back(path + ":" + std::to_string(image.samples[0]));
+        written.push_back(path + ":" + std::to_string(frame) + ":" +
+                          std::to_string(static_cast<const std::uint16_t*>(image.localpixels())[0]));
       },
       [&](int frame, const std::string& path) { reported.push_back(std::to_string(frame) + path); });
   HostImage image(1, 1);
   for (int frame = 1; frame <= 3; ++frame) {
     image.samples[0] = static_cast<std::uint16_t>(frame * 10);
-    writer.submit(frame, image, "f" + std::to_string(frame));
+    writer.submit(frame, host_frame(image), "f" + std::to_string(frame));
   }
-  writer.submit(4, image, "bad");
-  EXPECT_THROW(writer.submit(5, image, "f5"), AppError);
-  EXPECT_EQ(written, (std::vector<std::string>{"f1:10", "f2:20", "f3:30"}));
+  writer.submit(4, host_frame(image), "bad");
+  EXPECT_THROW(writer.submit(5, host_frame(image), "f5"), AppError);
+  EXPECT_EQ(written, (std::vector<std::string>{"f1:1:10", "f2:2:20", "f3:3:30"}));
   EXPECT_EQ(reported, (std::vector<std::string>{"1f1", "2f2", "3f3"}));
   writer.finish();
 }
