@@ -304,6 +304,32 @@ TEST_F(AppShots, SettingsRoundTripKeepsTheMode) {
   EXPECT_NE(frame("render.png"), frame("saved.png"));
 }
 
+// A written frame holds its shot: --load of it alone renders it again, bit for
+// bit (PNG's header and EXR's), and options given win over what it holds.
+TEST_F(AppShots, ARenderedFrameLoadsBackAsItsShot) {
+  const std::vector<std::string> shot{"--demo", "Sky Writing", "--set", "Quantity=8", "--preroll",
+                                      "--shot-start", "2", "--size", "96x54", "-q"};
+  auto with = [&](std::vector<std::string> extra) {
+    extra.insert(extra.begin(), shot.begin(), shot.end());
+    return extra;
+  };
+  render(with({"--frames", "4-5", "-o", "first.####.png"}));
+  render(with({"--frames", "5", "-o", "first.exr"}));
+  render({"--load", "first.0005.png", "-q", "-o", "again.png"});
+  render({"--load", "first.exr", "-q", "-o", "again_from_exr.png"});
+  render({"--load", "first.0005.png", "--frames", "4", "-q", "-o", "four.png"});
+  EXPECT_EQ(frame("again.png"), frame("first.0005.png"));
+  EXPECT_EQ(frame("again_from_exr.png"), frame("first.0005.png"));
+  EXPECT_EQ(frame("four.png"), frame("first.0004.png"));
+  EXPECT_NE(frame("first.0004.png"), frame("first.0005.png"));
+
+  render({"--size", "32x18", "--frames", "1", "-q", "-o", "plain.tif"});  // TIFF keeps no settings
+  const ProgramResult r = run({"render", "--load", "plain.tif", "-o", "x.png"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("--load: image \"plain.tif\" holds no brumel settings"), std::string::npos)
+      << r.err;
+}
+
 TEST_F(AppErrors, EachIsOneClearMessageAndNothingIsWritten) {
   std::ofstream(work_ / "a_file") << "in the way";
   std::ofstream(work_ / "broken.json") << "{ \"format\": ";

@@ -654,6 +654,164 @@ TEST(ImageIO, OutputChecksComeBeforeAnyWriting) {
   fs::remove_all(folder);
 }
 
+// --- frame files: metadata and output choices ------------------------------------
+
+namespace {
+
+// A 4x3 frame of distinct 16-bit samples, as the node hands it.
+OIIO::ImageBuf test_frame() {
+  HostImage image(4, 3);
+  for (std::size_t i = 0; i < image.samples.size(); ++i) {
+    image.samples[i] = static_cast<std::uint16_t>(i * 1237 + 91);
+  }
+  OIIO::ImageBuf frame;
+  frame.copy(host_frame(image));
+  return frame;
+}
+
+OIIO::ImageSpec header_of(const fs::path& path) {
+  auto in = OIIO::ImageInput::open(path.string());
+  return in ? in->spec() : OIIO::ImageSpec();
+}
+
+// Any attribute as text; "" when absent.
+std::string attribute_text(const OIIO::ImageSpec& spec, const char* name) {
+  const OIIO::ParamValue* p = spec.find_attribute(name);
+  return p != nullptr ? p->get_string() : "";
+}
+
+}  // namespace
+
+// A plate's metadata reaches the frames written over it, less what described
+// the plate file's encoding, beside the shot's stamp; EXR keeps the windows.
+TEST(FrameOutput, PlateMetadataSurvivesBesideTheShotsStamp) {
+  const fs::path folder = fresh_folder("metadata");
+  const std::string plate_path = (folder / "plate.exr").string();
+  {
+    OIIO::ImageSpec plate(4, 3, 4, OIIO::TypeDesc::HALF);
+    plate.x = 2, plate.y = 1, plate.full_width = 8, plate.full_height = 6;
+    const int fps[2] = {24, 1}, timecode[2] = {0x01000205, 0};
+    plate.attribute("FramesPerSecond", OIIO::TypeRational, fps);
+    plate.attribute("smpte:TimeCode", OIIO::TypeTimeCode, timecode);
+    plate.attribute("show:take", "take 3");
+    plate.attribute("compression", "dwaa");
+    auto out = OIIO::ImageOutput::create(plate_path);
+    ASSERT_TRUE(out->open(plate_path, plate));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT16, test_frame().localpixels()));
+    out->close();
+  }
+  // The frame as the host hands it: the plate's spec over the node's samples.
+  // (OpenImageIO reads no colour space from an EXR; colour management sets it.)
+  OIIO::ImageBuf frame;
+  ASSERT_TRUE(frame.copy(OIIO::ImageBuf(plate_path), OIIO::TypeDesc::UINT16));
+  frame.specmod().attribute("oiio:ColorSpace", "ACEScg");
+  frame.specmod().attribute("oiio:BitsPerSample", 10);  // as a 10-bit DPX plate says
+  ASSERT_NE(attribute_text(frame.spec(), "openexr:dwaCompressionLevel"), "");
+  const FrameStamp stamp{42, 1001, true, R"({"format": "brumel-node-settings"})"};
+  for (const char* name : {"out.exr", "out.png"}) {
+    write_frame(frame, (folder / name).string(), OutputOptions{}, stamp);
+    const OIIO::ImageSpec out = header_of(folder / name);
+    const bool exr = std::string(name) == "out.exr";
+    EXPECT_EQ(out.get_string_attribute("show:take"), "take 3") << name;
+    EXPECT_EQ(out.get_string_attribute("Software"), "brumel " BRUMEL_VERSION) << name;
+    EXPECT_EQ(out.get_string_attribute("brumel:settings"), stamp.settings) << name;
+    const StampedImage back = read_stamped_image((folder / name).string());
+    EXPECT_EQ(back.settings, stamp.settings);
+    EXPECT_EQ(back.frame, 42) << name;
+    EXPECT_EQ(back.shot_start, 1001) << name;
+    EXPECT_TRUE(back.preroll) << name;
+    // EXR keeps the windows; other formats write the data window alone.
+    EXPECT_EQ((std::array{out.x, out.y, out.full_width, out.full_height}),
+              (exr ? std::array{2, 1, 8, 6} : std::array{0, 0, 4, 3}))
+        << name;
+    if (exr) {
+      EXPECT_EQ(attribute_text(out, "FramesPerSecond"), "24/1");
+      EXPECT_EQ(attribute_text(out, "smpte:TimeCode"), "01:00:02:05");
+      // The plate file's encoding is not the output's.
+      EXPECT_EQ(attribute_text(out, "compression"), "zip");
+      EXPECT_EQ(attribute_text(out, "openexr:dwaCompressionLevel"), "");
+      EXPECT_EQ(out.get_int_attribute("brumel:frame"), 42);
+    } else {
+      EXPECT_EQ(out.get_string_attribute("oiio:ColorSpace"), "ACEScg");
+    }
+  }
+  write_frame(frame, (folder / "out.dpx").string(), OutputOptions{}, stamp);
+  EXPECT_EQ(header_of(folder / "out.dpx").get_int_attribute("oiio:BitsPerSample"), 16);
+  write_host_image(HostImage(2, 2), (folder / "plain.exr").string());
+  EXPECT_NE(error_of([&] { read_stamped_image((folder / "plain.exr").string()); })
+                .find("image \"" + (folder / "plain.exr").string() + "\" holds no brumel settings"),
+            std::string::npos);
+  fs::remove_all(folder);
+}
+
+TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
+  const struct {
+    const char* path;
+    OutputOptions options;
+    const char* message;
+  } cases[]{
+      {"f.tif", {"", "dwaa", 0}, "--compression dwaa: the .tif output offers none, lzw, zip, packbits"},
+      {"f.exr", {"", "lzw", 0}, "--compression lzw: the .exr output offers none, rle, zip, zips, piz, pxr24, b44, b44a, dwaa, dwab"},
+      {"f.exr", {"float", "b44", 0}, "--compression b44: with --datatype float the .exr output offers none, rle, zip, zips, piz, pxr24, dwaa, dwab"},
+      {"f.png", {"", "zip", 0}, "--compression zip: the .png output offers no choice of compression"},
+      {"f.dpx", {"", "none", 0}, "--compression none: the .dpx output offers no choice of compression"},
+      {"f.jpg", {"", "jpeg", 0}, "--compression jpeg: the .jpg output offers no choice of compression (its --quality"},
+      {"f.exr", {"uint16", "", 0}, "--datatype uint16: the .exr output offers half, float"},
+      {"f.exr", {"uint8", "", 0}, "--datatype uint8: the .exr output offers half, float"},
+      {"f.png", {"float", "", 0}, "--datatype float: the .png output offers uint8, uint16"},
+      {"f.png", {"half", "", 0}, "--datatype half: the .png output offers uint8, uint16"},
+      {"f.tif", {"half", "", 0}, "--datatype half: the .tif output offers uint8, uint16, float"},
+      {"f.dpx", {"half", "", 0}, "--datatype half: the .dpx output offers uint8, uint16, float"},
+      {"f.jpg", {"uint16", "", 0}, "--datatype uint16: the .jpg output offers uint8"},
+      {"f.bmp", {"uint8", "", 0}, "--datatype uint8: the .bmp output offers no choice of data type"},
+      {"f.exr", {"", "", 90}, "--quality 90: the .exr output has no quality to set"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NE(error_of([&] { check_output_options(c.options, c.path); }).find(c.message),
+              std::string::npos)
+        << c.message;
+  }
+}
+
+TEST(OutputOptions, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
+  const fs::path folder = fresh_folder("choices");
+  const struct {
+    const char* name;
+    OutputOptions options;
+    OIIO::TypeDesc type;
+    const char* compression;  // as read back; "" for a format without the attribute
+  } cases[]{
+      {"default.exr", {}, OIIO::TypeDesc::HALF, "zip"},
+      {"default.tif", {}, OIIO::TypeDesc::UINT16, "zip"},
+      {"default.png", {}, OIIO::TypeDesc::UINT16, ""},
+      {"default.dpx", {}, OIIO::TypeDesc::UINT16, ""},
+      {"default.jpg", {}, OIIO::TypeDesc::UINT8, ""},
+      {"float_piz.exr", {"float", "piz", 0}, OIIO::TypeDesc::FLOAT, "piz"},
+      {"half_dwaa.exr", {"half", "dwaa", 0}, OIIO::TypeDesc::HALF, "dwaa"},
+      {"b44.exr", {"", "b44", 0}, OIIO::TypeDesc::HALF, "b44"},
+      {"none.exr", {"", "none", 0}, OIIO::TypeDesc::HALF, "none"},
+      {"uint8_lzw.tif", {"uint8", "lzw", 0}, OIIO::TypeDesc::UINT8, "lzw"},
+      {"float_packbits.tif", {"float", "packbits", 0}, OIIO::TypeDesc::FLOAT, "packbits"},
+      {"none.tif", {"", "none", 0}, OIIO::TypeDesc::UINT16, "none"},
+      {"uint8.png", {"uint8", "", 0}, OIIO::TypeDesc::UINT8, ""},
+      {"float.dpx", {"float", "", 0}, OIIO::TypeDesc::FLOAT, ""},
+      {"uint8.dpx", {"uint8", "", 0}, OIIO::TypeDesc::UINT8, ""},
+      {"q5.jpg", {"uint8", "", 5}, OIIO::TypeDesc::UINT8, ""},
+  };
+  const OIIO::ImageBuf frame = test_frame();
+  for (const auto& c : cases) {
+    const std::string path = (folder / c.name).string();
+    check_output_options(c.options, path);
+    write_frame(frame, path, c.options, FrameStamp{});
+    const OIIO::ImageSpec spec = header_of(path);
+    EXPECT_EQ(spec.format, c.type) << c.name;
+    EXPECT_EQ(spec.get_string_attribute("compression"), c.compression) << c.name;
+  }
+  // The quality reaches the JPEG writer.
+  EXPECT_LT(fs::file_size(folder / "q5.jpg"), fs::file_size(folder / "default.jpg"));
+  fs::remove_all(folder);
+}
+
 TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
   const fs::path folder = fresh_folder("sources");
   HostImage image(4, 2);

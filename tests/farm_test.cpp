@@ -57,12 +57,14 @@ class Farm : public ::testing::Test {
 }  // namespace
 
 TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
-  const ProgramResult dry = brumel({"farm", "--slurm", "--chunks", "3", "--dry-run", "-o", "farm/c.####.png"});
+  const ProgramResult dry = brumel({"farm", "--slurm", "--chunks", "3", "--dry-run", "--datatype",
+                                    "uint8", "-o", "farm/c.####.png"});
   ASSERT_EQ(dry.status, 0) << dry.err;
   for (const char* line : {"#SBATCH --array=0-2\n", "chunks=(1-4 5-8 9-12)\n",
                            "--preroll --shot-start 1 --frames \"${chunks[$SLURM_ARRAY_TASK_ID]}\" "
                            "--skip-existing",
-                           "farm/brumel-farm/settings.json", "-o 'farm/c.####.png'\n"}) {
+                           "farm/brumel-farm/settings.json",
+                           "--datatype uint8 -o 'farm/c.####.png'\n"}) {
     EXPECT_NE(dry.out.find(line), std::string::npos) << line << "\n" << dry.out;
   }
   EXPECT_FALSE(fs::exists(work_ / "farm"));  // a dry run writes nothing
