@@ -10,9 +10,20 @@
 
 class FrameDriver {
  public:
-  // Tells the node the host side: output size, pixel aspect 1.0 and the
-  // length of its inputs (`shot_length` frames).
-  FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size, int shot_length);
+  // Tells the node the host side: output size, pixel aspect (the plate's: a host
+  // hands an anamorphic plate's aspect to its nodes) and the length of its inputs
+  // (`shot_length` frames).
+  FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size, int shot_length,
+              double pixel_aspect = 1.0);
+
+  // With `element`, the node draws the cloud alone (FXNode::host_set_element); without,
+  // it still does for colour-managed plates when `files` is set, as the frames written
+  // to files are then composited by the application (output_frame). Off at first:
+  // the node composites, as a viewer shows it.
+  void set_output(bool files, bool element) {
+    for_files_ = files;
+    element_ = element;
+  }
 
   // Which sources a catch-up frame reads; the others are given a blank
   // stand-in of the output's size. The simulation reads no pixel of the input
@@ -37,6 +48,7 @@ class FrameDriver {
             const std::function<void(int, const HostImage&)>& on_frame);
 
   FXNode& node() { return node_; }
+  FrameSources& sources() { return sources_; }
   const HostImage& output() const { return output_; }
 
  private:
@@ -45,4 +57,6 @@ class FrameDriver {
   HostImage output_;
   CatchUpReads catch_up_reads_;
   HostImage stand_in_;  // blank, the output's size; made when first needed
+  bool for_files_ = false;
+  bool element_ = false;
 };

@@ -50,11 +50,11 @@ void FrameWriter::wait_idle() {
   if (done_) done_(frame, path);
 }
 
-void FrameWriter::submit(int frame, const HostImage& image, const std::string& path) {
+void FrameWriter::submit(int frame, OIIO::ImageBuf image, const std::string& path) {
   wait_idle();
   {
     std::lock_guard lock(mutex_);
-    image_ = image;  // reuses the buffer: same size every frame
+    image_ = std::move(image);
     path_ = path;
     frame_ = frame;
     pending_ = true;

@@ -10,13 +10,13 @@
 #include <string>
 #include <thread>
 
-#include "app/host_image.h"
+#include <OpenImageIO/imagebuf.h>
 
 class FrameWriter {
  public:
   // `write` writes one image to one path, throwing on failure; `done` is told after
   // each successful write, on the calling thread of the next submit or finish.
-  using Write = std::function<void(const HostImage&, const std::string&)>;
+  using Write = std::function<void(const OIIO::ImageBuf&, const std::string&)>;
   using Done = std::function<void(int frame, const std::string& path)>;
   FrameWriter(Write write, Done done);
   // Waits for the write in flight (without reporting it), then stops the thread.
@@ -25,8 +25,8 @@ class FrameWriter {
   FrameWriter& operator=(const FrameWriter&) = delete;
 
   // Waits for the previous write (rethrowing its error), reports it, then starts
-  // writing a copy of `image` to `path`.
-  void submit(int frame, const HostImage& image, const std::string& path);
+  // writing `image` to `path`.
+  void submit(int frame, OIIO::ImageBuf image, const std::string& path);
   // Waits for the write in flight, reports it, and rethrows its error if it failed;
   // submit may follow.
   void finish();
@@ -39,7 +39,7 @@ class FrameWriter {
   Done done_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  HostImage image_;
+  OIIO::ImageBuf image_;
   std::string path_;
   int frame_ = 0;
   bool pending_ = false;   // a frame waits to be written or is being written

@@ -5,12 +5,13 @@
 #include <memory>
 #include <string>
 
+#include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imageio.h>
 
 #include "app/host_image.h"
 #include "app/image_size.h"
 
-// The size of an image file, from its header. Throws AppError naming the file
+// The size of an image file's display window (the frame a host shows), from its header. Throws AppError naming the file
 // when it cannot be read, has no pixels, is deep, has more than 64 channels, or
 // is beyond the size limits (check_image_size), before anything is allocated.
 ImageSize read_image_size(const std::string& path);
@@ -21,6 +22,18 @@ ImageSize read_image_size(const std::string& path);
 // file when read_image_size would, or when its pixels are truncated or damaged
 // (never black rows in their place).
 HostImage read_host_image(const std::string& path);
+
+// The display window's size of a header (the data window's where none is given).
+ImageSize display_size(const OIIO::ImageSpec& spec);
+
+// The header of an image file (windows, channels, metadata), checked as read_image_size
+// checks it.
+OIIO::ImageSpec read_image_spec(const std::string& path);
+
+// Reads the first subimage's data window as float RGBA, channels spread as
+// read_host_image spreads them, values as stored (nothing clamped); the buffer's spec
+// keeps the file's windows and metadata. Throws as read_host_image does.
+OIIO::ImageBuf read_float_image(const std::string& path);
 
 // Checks before any rendering that `path` can be written: a format known by
 // its extension whose writer goes through checked writes, and a folder that
@@ -33,6 +46,10 @@ void prepare_output(const std::string& path);
 // under `path` is complete or absent, whatever fails or interrupts the write.
 // Throws AppError naming the file and the reason.
 void write_host_image(const HostImage& image, const std::string& path);
+
+// Writes a frame (4 channels, UINT16 or FLOAT, local pixels) as write_host_image writes,
+// keeping its spec's windows and attributes.
+void write_frame_image(const OIIO::ImageBuf& frame, const std::string& path);
 
 // Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
 // `output`, made for `path`, under a temporary name in the same folder, then

@@ -112,6 +112,13 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "render or wireframe; default: render, unless --load or a --set of "
                    "\"Mode: %s\" gives the mode")
       ->type_name("MODE");
+  render->add_flag("--element", options.element,
+                   "Write the cloud alone over transparent black: colour premultiplied, "
+                   "alpha its coverage (lay it over the plate with \"over\")");
+  render
+      ->add_option("--output-colorspace", options.output_colorspace,
+                   "Colour space of the written frames; default: the input's")
+      ->type_name("SPACE");
   render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
   render
       ->add_flag("--skip-existing", options.skip_existing,

@@ -8,6 +8,7 @@
 #include "app/frame_writer.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
+#include "app/output_frame.h"
 #include "app/output_frames.h"
 #include "app/progress.h"
 #include "app/progress_events.h"
@@ -50,6 +51,16 @@ int run_render(const RenderOptions& options) {
     }
   }
 
+  FrameSources& sources = shot->sources;
+  const ColourSpaces& colours = sources.colours();
+  const std::string output_space =
+      !options.output_colorspace.empty()
+          ? colours.resolve(options.output_colorspace, "--output-colorspace")
+          : (sources.has_input() ? colours.of_plate(sources.input_spec(shot_options.frames.first()),
+                                                    shot_options.input_colorspace)
+                                 : std::string(ColourSpaces::kNodeSpace));
+  shot->driver->set_output(true, options.element);
+
   // A pattern may number folders too (shot####/f.png): each folder once.
   std::set<std::filesystem::path> folders;
   for (const int frame : shot_options.frames.frames()) {
@@ -64,7 +75,7 @@ int run_render(const RenderOptions& options) {
   }
   // Frame N is written while frame N+1 renders; the files and their order are the
   // same, and a failed write stops the render at the next frame.
-  FrameWriter writer(write_host_image,
+  FrameWriter writer(write_frame_image,
                      [&](int frame, const std::string& path) { progress.wrote(frame, path); });
   // A catch-up between written frames first waits for the write in flight, so that the
   // progress events keep the order of the frames.
@@ -73,7 +84,10 @@ int run_render(const RenderOptions& options) {
                progress.caught_up(frame);
              },
              [&](int frame, const HostImage& image) {
-               writer.submit(frame, image, output.frame_path(frame));
+               writer.submit(frame,
+                             output_frame(image, sources.input(frame), options.element,
+                                          output_space, colours),
+                             output.frame_path(frame));
              });
   writer.finish();
   progress.finish();

@@ -7,6 +7,7 @@
 
 #if defined(BRUMEL_HAVE_APP_CORE)
 
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/imageio.h>
 #include <unistd.h>
 
@@ -567,19 +568,19 @@ std::array<std::uint16_t, 4> first_pixel(const HostImage& image) {
 TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
   std::vector<std::string> written, reported;
   FrameWriter writer(
-      [&](const HostImage& image, const std::string& path) {
+      [&](const OIIO::ImageBuf& image, const std::string& path) {
         if (path == "bad") throw AppError("disk full");
-        written.push_back(path + ":" + std::to_string(image.samples[0]));
+        written.push_back(path + ":" + std::to_string(std::lround(image.getchannel(0, 0, 0, 0) * 4)));
       },
       [&](int frame, const std::string& path) { reported.push_back(std::to_string(frame) + path); });
-  HostImage image(1, 1);
+  OIIO::ImageBuf image(OIIO::ImageSpec(1, 1, 1, OIIO::TypeDesc::UINT8));
   for (int frame = 1; frame <= 3; ++frame) {
-    image.samples[0] = static_cast<std::uint16_t>(frame * 10);
+    OIIO::ImageBufAlgo::fill(image, {frame * 0.25f});
     writer.submit(frame, image, "f" + std::to_string(frame));
   }
   writer.submit(4, image, "bad");
   EXPECT_THROW(writer.submit(5, image, "f5"), AppError);
-  EXPECT_EQ(written, (std::vector<std::string>{"f1:10", "f2:20", "f3:30"}));
+  EXPECT_EQ(written, (std::vector<std::string>{"f1:1", "f2:2", "f3:3"}));
   EXPECT_EQ(reported, (std::vector<std::string>{"1f1", "2f2", "3f3"}));
   writer.finish();
 }
@@ -665,8 +666,8 @@ TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
 
   FrameSources sources(sequence, still, ImageSize{9, 9});
   sources.check_frames(FrameRange{1, 2});
-  EXPECT_EQ(sources.input(2).samples[0], 2);
-  EXPECT_EQ(sources.input(1).samples[0], 1);
+  EXPECT_EQ(sources.input(2).node_input.samples[0], 2);
+  EXPECT_EQ(sources.input(1).node_input.samples[0], 1);
   EXPECT_EQ(sources.matte(1)->samples[0], 4);  // a still serves every frame
   EXPECT_EQ(sources.input_size(1), (ImageSize{4, 2}));
   const std::string missing = error_of([&] { sources.check_frames(FrameRange{1, 4}); });
@@ -683,7 +684,7 @@ TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
   EXPECT_NE(junk.find("junk.png"), std::string::npos);
 
   FrameSources none("", "", ImageSize{6, 3});
-  EXPECT_EQ(none.input(7), default_background(6, 3));
+  EXPECT_EQ(none.input(7).node_input, default_background(6, 3));
   EXPECT_EQ(none.matte(7), nullptr);
   fs::remove_all(folder);
 }
