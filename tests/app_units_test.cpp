@@ -539,7 +539,10 @@ TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
   node.refuse = true;
   FrameSources sources("", "", ImageSize{4, 4});
   FrameDriver driver(node, sources, ImageSize{4, 4}, 1);
+  std::vector<int> processed;  // what the node wrote is still reported
+  driver.set_after_process([&](int frame) { processed.push_back(frame); });
   const std::string message = error_of([&] { driver.process(3, false); });
+  EXPECT_EQ(processed, std::vector<int>{3});
   EXPECT_NE(message.find("refused frame 3"), std::string::npos);
   EXPECT_NE(message.find("no valid input images"), std::string::npos);
 }
