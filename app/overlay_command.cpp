@@ -11,6 +11,7 @@
 #include "app/app_error.h"
 #include "app/image_io.h"
 #include "app/image_size.h"
+#include "app/node_messages.h"
 #include "app/offscreen_gl.h"
 #include "app/progress.h"
 #include "app/settings.h"
@@ -107,7 +108,13 @@ int run_overlay(const OverlayOptions& options) {
 
   Progress progress(Progress::style_for_stderr(options.quiet), options.shot.shot_start,
                     FrameRange{frame, frame});
-  shot->play([&](int caught_up) { progress.caught_up(caught_up); }, nullptr);
+  {
+    NodeMessages node_messages;  // the node's warnings go to standard error, per frame
+    shot->driver->set_after_process(
+        [&](int played) { progress.node_messages(played, node_messages.take()); });
+    shot->play([&](int caught_up) { progress.caught_up(caught_up); }, nullptr);
+    shot->driver->set_after_process(nullptr);
+  }
   const HostImage& rendered = shot->driver->output();
 
   OffscreenGl gl(rendered.width, rendered.height + options.margin);
