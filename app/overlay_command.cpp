@@ -204,7 +204,8 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
                    "render or wireframe (wireframe draws a circle for every particle); "
                    "default: render, unless --load or a --set of \"Mode: %s\" gives the mode")
       ->type_name("MODE");
-  overlay->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+  overlay->add_flag("-q,--quiet", options.quiet,
+                    "No progress and no summary (the node's messages are still shown)");
 }
 
 int run_overlay_command(OverlayCommandLine& line) {
