@@ -31,6 +31,7 @@ const HostImage& FrameDriver::process(int frame, bool catch_up) {
   const int rendered = node_.process_image(static_cast<double>(frame), inputs, &output);
   node_.host_set_catch_up(false);
   node_.host_set_element(false);
+  if (after_process_) after_process_(frame);
   if (rendered == 0) {
     const std::vector<std::string> warnings = msgwarn_history();
     throw AppError("the node refused frame " + std::to_string(frame) +

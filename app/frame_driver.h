@@ -2,6 +2,7 @@
 // Drives a node through a shot as a host plays it: frame N at host time N, in
 // ascending order, one process_image per frame.
 #include <functional>
+#include <utility>
 
 #include "app/frame_list.h"
 #include "app/frame_sources.h"
@@ -35,6 +36,10 @@ class FrameDriver {
   };
   void set_catch_up_reads(CatchUpReads reads) { catch_up_reads_ = reads; }
 
+  // Called with the frame after every process_image, a refused one included (before
+  // process throws): the command reports what the node wrote during the frame.
+  void set_after_process(std::function<void(int)> after) { after_process_ = std::move(after); }
+
   // One process_image at host time `frame`. With `catch_up` the node only
   // advances its simulation and the output keeps its previous samples.
   // Throws AppError when the node refuses the frame.
@@ -59,4 +64,5 @@ class FrameDriver {
   HostImage stand_in_;  // blank, the output's size; made when first needed
   bool for_files_ = false;
   bool element_ = false;
+  std::function<void(int)> after_process_;
 };

@@ -40,6 +40,11 @@ button. "#INDEX=VALUE" addresses a widget by its index in `brumel info`.
 Values: numbers within the widget's range; switches on/off, true/false, yes/no,
 1/0; options an entry's text or its index from 0; colours R,G,B,A each 0 to 1.
 
+Standard output stays empty: the node's own messages go to standard error, after
+the frame that gave them, each distinct line once with its count:
+  brumel: node: Probability of success too low to continue - check matte (frame 7, 12 times)
+(with --progress json a "node" event each; shown with --quiet too).
+
 Render-farm chunks: the simulation starts at --shot-start (default: the first
 frame of the -i sequence on disk, else 1); the frames from it that are not
 written are simulated without drawing, so a chunk's frames are bit-identical
@@ -119,7 +124,8 @@ void add_render_options(CLI::App* render, RenderLine& line) {
       ->add_option("--output-colorspace", options.output_colorspace,
                    "Colour space of the written frames; default: the input's")
       ->type_name("SPACE");
-  render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+  render->add_flag("-q,--quiet", options.quiet,
+                   "No progress and no summary (the node's messages are still shown)");
   render
       ->add_flag("--skip-existing", options.skip_existing,
                  "Leave the frames whose file exists (they are still simulated), so that a "

@@ -9,6 +9,7 @@
 #include "app/image_io.h"
 #include "app/image_sequence.h"
 #include "app/output_frame.h"
+#include "app/node_messages.h"
 #include "app/output_frames.h"
 #include "app/progress.h"
 #include "app/progress_events.h"
@@ -70,6 +71,11 @@ int run_render(const RenderOptions& options) {
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
+  // The node writes its warnings on standard output; they are reported on standard
+  // error after each frame, and standard output stays clean.
+  NodeMessages node_messages;
+  shot->driver->set_after_process(
+      [&](int frame) { progress.node_messages(frame, node_messages.take()); });
   for (const int frame : frames.frames()) {
     if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
   }

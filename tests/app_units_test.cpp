@@ -1,7 +1,7 @@
 // The application's pieces with logic, in-process: frame patterns, ranges and
 // lists, name suggestions, settings applied to a node, the frame driver's
-// catch-up and what it reads, the shot start, rerun safety, image conversion
-// and writing.
+// catch-up and what it reads, the node's messages, the shot start, rerun safety,
+// image conversion and writing.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -9,12 +9,14 @@
 
 #include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/imageio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "app/app_error.h"
 #include "app/default_background.h"
@@ -28,6 +30,7 @@
 #include "app/image_sequence.h"
 #include "app/image_size.h"
 #include "app/name_suggestions.h"
+#include "app/node_messages.h"
 #include "app/output_frames.h"
 #include "app/sequence_on_disk.h"
 #include "app/settings.h"
@@ -537,9 +540,58 @@ TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
   node.refuse = true;
   FrameSources sources("", "", ImageSize{4, 4});
   FrameDriver driver(node, sources, ImageSize{4, 4}, 1);
+  std::vector<int> processed;  // what the node wrote is still reported
+  driver.set_after_process([&](int frame) { processed.push_back(frame); });
   const std::string message = error_of([&] { driver.process(3, false); });
+  EXPECT_EQ(processed, std::vector<int>{3});
   EXPECT_NE(message.find("refused frame 3"), std::string::npos);
   EXPECT_NE(message.find("no valid input images"), std::string::npos);
+}
+
+// --- the node's messages --------------------------------------------------------
+
+// Lines on standard output, through stdio or straight to the descriptor and from
+// several threads at once, come back from each take once with their counts, in the
+// order first seen; more than a pipe holds never blocks the writers; standard output
+// is the same file afterwards. Checked after the capture ends: a failure printed
+// while it lives would be captured too.
+TEST(NodeMessages, EachLineOnceWithItsCountThenStdoutIsBack) {
+  auto summary = [](const std::vector<NodeMessage>& taken) {
+    std::vector<std::string> lines;
+    for (const NodeMessage& m : taken) lines.push_back(m.text + " x" + std::to_string(m.count));
+    return lines;
+  };
+  struct stat before {}, after {};
+  ASSERT_EQ(fstat(STDOUT_FILENO, &before), 0);
+  std::vector<std::vector<std::string>> takes;
+  {
+    NodeMessages messages;
+    std::fputs("b\na\nb\n", stdout);
+    std::fflush(stdout);
+    ASSERT_EQ(write(STDOUT_FILENO, "c", 1), 1);  // left unfinished: ends at the take
+    takes.push_back(summary(messages.take()));
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+      writers.emplace_back([] {
+        for (int i = 0; i < 5000; ++i) {
+          std::fputs("Probability of success too low to continue - check matte\n", stdout);
+          std::fflush(stdout);
+        }
+      });
+    }
+    for (std::thread& writer : writers) writer.join();
+    std::printf("%s\n", std::string(10000, 'x').c_str());  // not flushed: the take does
+    takes.push_back(summary(messages.take()));
+    takes.push_back(summary(messages.take()));
+  }
+  ASSERT_EQ(fstat(STDOUT_FILENO, &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_dev, before.st_dev);
+  EXPECT_EQ(takes, (std::vector<std::vector<std::string>>{
+                       {"b x2", "a x1", "c x1"},
+                       {"Probability of success too low to continue - check matte x20000",
+                        std::string(4096, 'x') + " x1"},
+                       {}}));
 }
 
 // --- images ----------------------------------------------------------------------
