@@ -88,6 +88,13 @@ std::vector<std::string> chunk_command(const FarmOptions& options, const std::st
   }
   if (!shot.input.empty()) words.insert(words.end(), {"-i", shot.input});
   if (!shot.matte.empty()) words.insert(words.end(), {"--matte", shot.matte});
+  if (!shot.input_colorspace.empty()) {
+    words.insert(words.end(), {"--input-colorspace", shot.input_colorspace});
+  }
+  if (render.element) words.push_back("--element");
+  if (!render.output_colorspace.empty()) {
+    words.insert(words.end(), {"--output-colorspace", render.output_colorspace});
+  }
   if (shot.size) {
     words.insert(words.end(), {"--size", std::to_string(shot.size->width) + "x" +
                                              std::to_string(shot.size->height)});

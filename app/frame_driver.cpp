@@ -4,10 +4,10 @@
 #include "assim/services.h"
 
 FrameDriver::FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size,
-                         int shot_length)
+                         int shot_length, double pixel_aspect)
     : node_(node), sources_(sources), output_(output_size.width, output_size.height) {
   node_.host_set_output_size(output_size.width, output_size.height);
-  node_.host_set_aspect(1.0);
+  node_.host_set_aspect(pixel_aspect);
   node_.host_set_input_length(0, shot_length);
   if (sources_.has_matte()) node_.host_set_input_length(1, shot_length);
 }
@@ -18,7 +18,8 @@ const HostImage& FrameDriver::process(int frame, bool catch_up) {
   }
   const bool read_input = !catch_up || catch_up_reads_.input;
   const bool read_matte = !catch_up || catch_up_reads_.matte;
-  _image_str input = (read_input ? sources_.input(frame) : stand_in_).view();
+  Plate* plate = read_input ? &sources_.input(frame) : nullptr;
+  _image_str input = (plate != nullptr ? plate->node_input : stand_in_).view();
   HostImage* matte_image = sources_.has_matte() && !read_matte ? &stand_in_ : sources_.matte(frame);
   _image_str matte = matte_image != nullptr ? matte_image->view() : _image_str{};
   _image_str* inputs[2] = {&input, matte_image != nullptr ? &matte : nullptr};
@@ -26,8 +27,11 @@ const HostImage& FrameDriver::process(int frame, bool catch_up) {
 
   msgwarn_clear();
   node_.host_set_catch_up(catch_up);
+  node_.host_set_element(element_ || (for_files_ && plate != nullptr && plate->managed()));
   const int rendered = node_.process_image(static_cast<double>(frame), inputs, &output);
   node_.host_set_catch_up(false);
+  node_.host_set_element(false);
+  if (after_process_) after_process_(frame);
   if (rendered == 0) {
     const std::vector<std::string> warnings = msgwarn_history();
     throw AppError("the node refused frame " + std::to_string(frame) +

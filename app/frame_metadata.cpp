@@ -66,8 +66,18 @@ std::string software_name() { return "brumel " BRUMEL_VERSION; }
 
 void add_frame_metadata(OIIO::ImageSpec& spec, const OIIO::ImageSpec& from, const FrameStamp& stamp,
                         const std::string& format_name) {
+  // The TIFF writer puts these in an Exif directory, which it links wrongly when it
+  // writes through a proxy (the file then has no readable first directory).
+  const bool tiff = format_name == "tiff";
   for (const OIIO::ParamValue& p : from.extra_attribs) {
-    if (!describes_encoding(p.name().string())) spec.attribute(p.name(), p.type(), p.data());
+    const std::string name = p.name().string();
+    if (describes_encoding(name)) continue;
+    if (tiff && (OIIO::Strutil::iequals(name, "oiio:ColorSpace") ||
+                 OIIO::Strutil::istarts_with(name, "Exif:") ||
+                 OIIO::Strutil::istarts_with(name, "GPS:"))) {
+      continue;
+    }
+    spec.attribute(p.name(), p.type(), p.data());
   }
   spec.attribute("Software", software_name());
   if (stamp.settings.empty()) return;
@@ -94,7 +104,7 @@ bool is_image_name(const std::string& path) {
 StampedImage read_stamped_image(const std::string& path) {
   OIIO::ImageSpec spec;
   try {
-    spec = read_image_header(path);
+    spec = read_image_spec(path);
   } catch (const AppError& e) {
     throw AppError(std::string("--load: ") + e.what());
   }

@@ -34,7 +34,8 @@ std::string software_name();
 // describe how the file they were read from was encoded (its compression, bit
 // depth, planar layout, its format's own "openexr:", "dpx:", ... tags and
 // OpenImageIO's "oiio:" notes other than "oiio:ColorSpace" and "oiio:Gamma"),
-// then Software and the stamp.
+// and for TIFF those its writer cannot write through a proxy (Exif, GPS and the
+// colour space), then Software and the stamp.
 void add_frame_metadata(OIIO::ImageSpec& spec, const OIIO::ImageSpec& from, const FrameStamp& stamp,
                         const std::string& format_name);
 

@@ -34,7 +34,11 @@ void write_frame(const OIIO::ImageBuf& frame, const std::string& path, const Out
   }
   if (alpha) {
     spec.alpha_channel = 3;
-    spec.attribute("oiio:UnassociatedAlpha", 1);
+    // Straight alpha is written as it is; premultiplied colour (an element) is
+    // divided out by writers of straight-alpha formats (PNG).
+    if (from.get_int_attribute("oiio:UnassociatedAlpha") != 0) {
+      spec.attribute("oiio:UnassociatedAlpha", 1);
+    }
   }
   if (!encoding.compression.empty()) spec.attribute("compression", encoding.compression);
   add_frame_metadata(spec, from, stamp, format);
@@ -54,7 +58,8 @@ void write_frame(const OIIO::ImageBuf& frame, const std::string& path, const Out
 }
 
 OIIO::ImageBuf host_frame(const HostImage& image) {
-  const ImageSpec spec(image.width, image.height, 4, OIIO::TypeDesc::UINT16);
+  ImageSpec spec(image.width, image.height, 4, OIIO::TypeDesc::UINT16);
+  spec.attribute("oiio:UnassociatedAlpha", 1);
   return OIIO::ImageBuf(spec, const_cast<std::uint16_t*>(image.samples.data()));
 }
 

@@ -9,8 +9,9 @@
 #include "app/host_image.h"
 #include "app/output_options.h"
 
-// Writes `frame` (4 channels, RGBA, straight alpha, of any pixel type: UINT16
-// from the node, FLOAT when colour-managed) to `path` through a PendingFile:
+// Writes `frame` (4 channels, RGBA, of any pixel type: UINT16 from the node,
+// FLOAT when colour-managed; alpha straight when its spec says
+// "oiio:UnassociatedAlpha", else premultiplied) to `path` through a PendingFile:
 // the file is complete under its name or absent. Without options the samples
 // are 16-bit where the format allows (half for EXR, 8-bit for JPEG), with alpha
 // where the format holds it. EXR keeps the frame's data and display windows;
@@ -21,8 +22,8 @@
 void write_frame(const OIIO::ImageBuf& frame, const std::string& path, const OutputOptions& options,
                  const FrameStamp& stamp);
 
-// A frame over the image's samples, without copying them: valid while the
-// image is neither resized nor moved, and never written through.
+// A frame (straight alpha) over the image's samples, without copying them:
+// valid while the image is neither resized nor moved, and never written through.
 OIIO::ImageBuf host_frame(const HostImage& image);
 
 // write_frame of the image with no options, stamped with Software alone.

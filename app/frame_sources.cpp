@@ -7,8 +7,8 @@
 #include "app/image_io.h"
 
 FrameSources::FrameSources(const std::string& input, const std::string& matte,
-                           ImageSize background_size)
-    : background_size_(background_size) {
+                           ImageSize background_size, std::string input_space)
+    : background_size_(background_size), input_space_(std::move(input_space)) {
   if (!input.empty()) input_.emplace(Source{ImageSequence(input), {}, {}, false});
   if (!matte.empty()) matte_.emplace(Source{ImageSequence(matte), {}, {}, false});
 }
@@ -41,23 +41,39 @@ ImageSize FrameSources::input_size(int frame) const {
   return read_image_size(input_->files.frame_path(frame));
 }
 
-HostImage& FrameSources::load(Source& source, int frame) {
+OIIO::ImageSpec FrameSources::input_spec(int frame) const {
+  if (!input_) {
+    return OIIO::ImageSpec(background_size_.width, background_size_.height, 4, OIIO::TypeDesc::UINT16);
+  }
+  return read_image_spec(input_->files.frame_path(frame));
+}
+
+const ColourSpaces& FrameSources::colours() {
+  if (!colours_) colours_.emplace();
+  return *colours_;
+}
+
+Plate& FrameSources::load(Source& source, int frame, bool colour_managed) {
   const bool current =
       source.loaded && (!source.files.is_sequence() || source.loaded_frame == frame);
   if (!current) {
-    source.image = read_host_image(source.files.frame_path(frame));
+    const std::string path = source.files.frame_path(frame);
+    source.plate = colour_managed ? read_plate(path, colours(), input_space_)
+                                  : frame_plate(read_host_image(path));
     source.loaded = true;
     source.loaded_frame = frame;
   }
-  return source.image;
+  return source.plate;
 }
 
-HostImage& FrameSources::input(int frame) {
-  if (input_) return load(*input_, frame);
-  if (background_.samples.empty()) {
-    background_ = default_background(background_size_.width, background_size_.height);
+Plate& FrameSources::input(int frame) {
+  if (input_) return load(*input_, frame, true);
+  if (background_.node_input.samples.empty()) {
+    background_ = frame_plate(default_background(background_size_.width, background_size_.height));
   }
   return background_;
 }
 
-HostImage* FrameSources::matte(int frame) { return matte_ ? &load(*matte_, frame) : nullptr; }
+HostImage* FrameSources::matte(int frame) {
+  return matte_ ? &load(*matte_, frame, false).node_input : nullptr;
+}

@@ -4,16 +4,20 @@
 #include <optional>
 #include <string>
 
+#include "app/colour_spaces.h"
 #include "app/frame_list.h"
 #include "app/host_image.h"
 #include "app/image_sequence.h"
 #include "app/image_size.h"
+#include "app/plate.h"
 
 class FrameSources {
  public:
   // `input` and `matte` are file names or sequence patterns, empty for none.
   // Without an input, frames are the default background at `background_size`.
-  FrameSources(const std::string& input, const std::string& matte, ImageSize background_size);
+  // `input_space` is the input's colour space as given (empty: by its files).
+  FrameSources(const std::string& input, const std::string& matte, ImageSize background_size,
+               std::string input_space = "");
 
   bool has_input() const { return input_.has_value(); }
   bool has_matte() const { return matte_.has_value(); }
@@ -26,22 +30,30 @@ class FrameSources {
   // background's size without an input.
   ImageSize input_size(int frame) const;
 
-  // The input and matte of frame `frame` as 16-bit RGBA host images; a single
-  // image is read once and reused. Throws AppError naming an unreadable file.
-  HostImage& input(int frame);
+  // The input of frame `frame` as a plate (read_plate), and the matte as 16-bit RGBA
+  // (data, never colour-managed); a single image is read once and reused. Throws
+  // AppError naming an unreadable file.
+  Plate& input(int frame);
   HostImage* matte(int frame);  // null without a matte
+  // The header of the input's frame `frame`, or the background's.
+  OIIO::ImageSpec input_spec(int frame) const;
+
+  // The shot's colour configuration (loaded when first needed).
+  const ColourSpaces& colours();
 
  private:
   struct Source {
     ImageSequence files;
-    HostImage image;
-    std::optional<int> loaded_frame;  // the frame `image` holds, for sequences
+    Plate plate;
+    std::optional<int> loaded_frame;  // the frame `plate` holds, for sequences
     bool loaded = false;
   };
-  HostImage& load(Source& source, int frame);
+  Plate& load(Source& source, int frame, bool colour_managed);
 
   std::optional<Source> input_;
   std::optional<Source> matte_;
   ImageSize background_size_;
-  HostImage background_;
+  std::string input_space_;
+  std::optional<ColourSpaces> colours_;
+  Plate background_;
 };

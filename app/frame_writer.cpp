@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "app/app_error.h"
-
 FrameWriter::FrameWriter(Write write, Done done)
     : write_(std::move(write)), done_(std::move(done)), thread_([this] { run(); }) {}
 
@@ -52,15 +50,11 @@ void FrameWriter::wait_idle() {
   if (done_) done_(frame, path);
 }
 
-void FrameWriter::submit(int frame, const OIIO::ImageBuf& image, const std::string& path) {
+void FrameWriter::submit(int frame, OIIO::ImageBuf image, const std::string& path) {
   wait_idle();
   {
     std::lock_guard lock(mutex_);
-    // Pixels and metadata, into a buffer of its own: the caller's may be reused.
-    if (!image_.copy(image)) {
-      throw AppError("cannot keep frame " + std::to_string(frame) + " for writing: " +
-                     image_.geterror());
-    }
+    image_ = std::move(image);
     path_ = path;
     frame_ = frame;
     pending_ = true;

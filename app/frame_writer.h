@@ -25,8 +25,8 @@ class FrameWriter {
   FrameWriter& operator=(const FrameWriter&) = delete;
 
   // Waits for the previous write (rethrowing its error), reports it, then starts
-  // writing a copy of `image` to `path`.
-  void submit(int frame, const OIIO::ImageBuf& image, const std::string& path);
+  // writing `image` to `path`.
+  void submit(int frame, OIIO::ImageBuf image, const std::string& path);
   // Waits for the write in flight, reports it, and rethrows its error if it failed;
   // submit may follow.
   void finish();

@@ -1,6 +1,7 @@
 #include "app/image_io.h"
 
 #include <OpenImageIO/imageio.h>
+#include <OpenImageIO/strutil.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -83,7 +84,44 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
                    std::to_string(kLargestChannels) + " can be read");
   }
   check_image_size(ImageSize{spec.width, spec.height}, what);
+  if (display_size(spec) != ImageSize{spec.width, spec.height}) {
+    check_image_size(display_size(spec), what + "'s display window");
+  }
   return input;
+}
+
+// Reads the first subimage's first four channels (at most) as `T` and spreads them
+// to RGBA: 1 channel is grey, 2 grey and alpha, 3 RGB with opaque alpha (`opaque`).
+template <class T>
+std::vector<T> read_rgba(ImageInput& input, const std::string& path, TypeDesc type, T opaque) {
+  const ImageSpec& spec = input.spec();
+  const int channels = std::min(spec.nchannels, 4);
+  const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
+  std::vector<T> read(pixels * channels);
+  bool ok = false;
+  try {
+    ok = input.read_image(0, 0, 0, channels, type, read.data());
+  } catch (const std::exception& e) {
+    throw AppError("cannot read input image \"" + path + "\": " + e.what());
+  }
+  // Some readers fill what a truncated file lacks with black and report
+  // success, saying what happened only in their message.
+  const std::string message = input.geterror();
+  if (!ok || !message.empty()) {
+    throw AppError("cannot read input image \"" + path +
+                   "\": " + first_line(message, "the file is truncated or damaged"));
+  }
+  if (channels == 4) return read;
+  std::vector<T> rgba(pixels * 4);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const T* s = &read[i * channels];
+    T* d = &rgba[i * 4];
+    d[0] = s[0];
+    d[1] = channels == 3 ? s[1] : s[0];
+    d[2] = channels == 3 ? s[2] : s[0];
+    d[3] = channels == 2 ? s[1] : opaque;
+  }
+  return rgba;
 }
 
 fs::path folder_of(const std::string& path) {
@@ -96,55 +134,35 @@ fs::path folder_of(const std::string& path) {
 ImageSize read_image_size(const std::string& path) {
   auto input = open_input(path);
   const ImageSpec& spec = input->spec();
-  return ImageSize{spec.width, spec.height};
+  return display_size(spec);
 }
-
-ImageSpec read_image_header(const std::string& path) { return open_input(path)->spec(); }
 
 HostImage read_host_image(const std::string& path) {
   auto input = open_input(path);
-  const ImageSpec spec = input->spec();
-  const int channels = std::min(spec.nchannels, 4);
-  std::vector<std::uint16_t> read(static_cast<std::size_t>(spec.width) * spec.height * channels);
-  bool ok = false;
-  try {
-    ok = input->read_image(0, 0, 0, channels, TypeDesc::UINT16, read.data());
-  } catch (const std::exception& e) {
-    throw AppError("cannot read input image \"" + path + "\": " + e.what());
-  }
-  // Some readers fill what a truncated file lacks with black and report
-  // success, saying what happened only in their message.
-  const std::string message = input->geterror();
-  if (!ok || !message.empty()) {
-    throw AppError("cannot read input image \"" + path +
-                   "\": " + first_line(message, "the file is truncated or damaged"));
-  }
-  HostImage image(spec.width, spec.height);
-  const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
-  for (std::size_t i = 0; i < pixels; ++i) {
-    const std::uint16_t* s = &read[i * channels];
-    std::uint16_t* d = &image.samples[i * 4];
-    switch (channels) {
-      case 1:
-        d[0] = d[1] = d[2] = s[0];
-        d[3] = 65535;
-        break;
-      case 2:
-        d[0] = d[1] = d[2] = s[0];
-        d[3] = s[1];
-        break;
-      case 3:
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-        d[3] = 65535;
-        break;
-      default:
-        std::copy(s, s + 4, d);
-        break;
-    }
-  }
+  HostImage image(input->spec().width, input->spec().height);
+  image.samples = read_rgba<std::uint16_t>(*input, path, TypeDesc::UINT16, 65535);
   return image;
+}
+
+ImageSpec read_image_spec(const std::string& path) { return open_input(path)->spec(); }
+
+OIIO::ImageBuf read_float_image(const std::string& path) {
+  auto input = open_input(path);
+  ImageSpec spec = input->spec();
+  std::vector<float> samples = read_rgba<float>(*input, path, TypeDesc::FLOAT, 1.0f);
+  spec.nchannels = 4;
+  spec.channelnames = {"R", "G", "B", "A"};
+  spec.alpha_channel = 3;
+  spec.set_format(TypeDesc::FLOAT);
+  spec.channelformats.clear();
+  OIIO::ImageBuf image(spec, OIIO::InitializePixels::No);
+  image.set_pixels(OIIO::get_roi(spec), TypeDesc::FLOAT, samples.data());
+  return image;
+}
+
+ImageSize display_size(const ImageSpec& spec) {
+  return spec.full_width > 0 && spec.full_height > 0 ? ImageSize{spec.full_width, spec.full_height}
+                                                     : ImageSize{spec.width, spec.height};
 }
 
 void prepare_output(const std::string& path) {

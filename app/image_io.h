@@ -5,17 +5,16 @@
 #include <memory>
 #include <string>
 
+#include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imageio.h>
 
 #include "app/host_image.h"
 #include "app/image_size.h"
 
-// The size of an image file, from its header. Throws AppError naming the file
+// The size of an image file's display window (the frame a host shows), from its header. Throws AppError naming the file
 // when it cannot be read, has no pixels, is deep, has more than 64 channels, or
 // is beyond the size limits (check_image_size), before anything is allocated.
 ImageSize read_image_size(const std::string& path);
-// The header of the first subimage, checked as read_image_size checks it.
-OIIO::ImageSpec read_image_header(const std::string& path);
 
 // Reads the first subimage as 16-bit RGBA: 1 channel is grey, 2 grey and alpha,
 // 3 RGB with opaque alpha, 4 or more the first four as RGBA; other bit depths
@@ -23,6 +22,18 @@ OIIO::ImageSpec read_image_header(const std::string& path);
 // file when read_image_size would, or when its pixels are truncated or damaged
 // (never black rows in their place).
 HostImage read_host_image(const std::string& path);
+
+// The display window's size of a header (the data window's where none is given).
+ImageSize display_size(const OIIO::ImageSpec& spec);
+
+// The header of an image file (windows, channels, metadata), checked as read_image_size
+// checks it.
+OIIO::ImageSpec read_image_spec(const std::string& path);
+
+// Reads the first subimage's data window as float RGBA, channels spread as
+// read_host_image spreads them, values as stored (nothing clamped); the buffer's spec
+// keeps the file's windows and metadata. Throws as read_host_image does.
+OIIO::ImageBuf read_float_image(const std::string& path);
 
 // Checks before any rendering that `path` can be written: a format known by
 // its extension whose writer goes through checked writes, and a folder that

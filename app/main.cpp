@@ -41,6 +41,11 @@ button. "#INDEX=VALUE" addresses a widget by its index in `brumel info`.
 Values: numbers within the widget's range; switches on/off, true/false, yes/no,
 1/0; options an entry's text or its index from 0; colours R,G,B,A each 0 to 1.
 
+Standard output stays empty: the node's own messages go to standard error, after
+the frame that gave them, each distinct line once with its count:
+  brumel: node: Probability of success too low to continue - check matte (frame 7, 12 times)
+(with --progress json a "node" event each; shown with --quiet too).
+
 Render-farm chunks: the simulation starts at --shot-start (default: the first
 frame of the -i sequence on disk, else 1); the frames from it that are not
 written are simulated without drawing, so a chunk's frames are bit-identical
@@ -49,10 +54,12 @@ to the same frames of a run over the whole shot (--skip-existing for reruns):
 
 Each frame records the shot's settings document and its frame, shot start
 and --preroll in its header (kept by .exr and .png): `--load FRAME_IMAGE`
-starts from that document, and the image's frame, shot start, size and
---preroll are the defaults of --frames, --shot-start, --size and --preroll, so
+starts from that document, and the image's frame, shot start, size (without
+-i) and --preroll are the defaults of --frames, --shot-start, --size and
+--preroll, so
   brumel render --load out/cloud.0042.exr -o again.exr
-renders that frame again (give -i and --matte again; options given win).
+renders that frame again (give the inputs, --element and the colour spaces
+again; options given win).
 
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
@@ -92,7 +99,7 @@ struct RenderLine {
     }
     if (!size.empty()) {
       shot.size = parse_image_size(size);
-    } else if (loaded) {
+    } else if (loaded && shot.input.empty()) {  // a plate gives the size
       check_image_size(loaded->size, "the display window of \"" + shot.settings.load_file + "\"");
       shot.size = loaded->size;
     }
@@ -142,6 +149,13 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "render or wireframe; default: render, unless --load or a --set of "
                    "\"Mode: %s\" gives the mode")
       ->type_name("MODE");
+  render->add_flag("--element", options.element,
+                   "Write the cloud alone over transparent black: colour premultiplied, "
+                   "alpha its coverage (lay it over the plate with \"over\")");
+  render
+      ->add_option("--output-colorspace", options.output_colorspace,
+                   "Colour space of the written frames; default: the input's")
+      ->type_name("SPACE");
   OutputOptions& output = options.output_options;
   render
       ->add_option("--datatype", output.datatype,
@@ -160,7 +174,8 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "JPEG quality, 1 to 100 (100 the best); default: the image library's")
       ->type_name("Q")
       ->check(CLI::Range(1, 100).description(""));
-  render->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+  render->add_flag("-q,--quiet", options.quiet,
+                   "No progress and no summary (the node's messages are still shown)");
   render
       ->add_flag("--skip-existing", options.skip_existing,
                  "Leave the frames whose file exists (they are still simulated), so that a "

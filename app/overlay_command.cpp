@@ -11,6 +11,7 @@
 #include "app/app_error.h"
 #include "app/image_io.h"
 #include "app/image_size.h"
+#include "app/node_messages.h"
 #include "app/offscreen_gl.h"
 #include "app/progress.h"
 #include "app/settings.h"
@@ -107,7 +108,13 @@ int run_overlay(const OverlayOptions& options) {
 
   Progress progress(Progress::style_for_stderr(options.quiet), options.shot.shot_start,
                     FrameRange{frame, frame});
-  shot->play([&](int caught_up) { progress.caught_up(caught_up); }, nullptr);
+  {
+    NodeMessages node_messages;  // the node's warnings go to standard error, per frame
+    shot->driver->set_after_process(
+        [&](int played) { progress.node_messages(played, node_messages.take()); });
+    shot->play([&](int caught_up) { progress.caught_up(caught_up); }, nullptr);
+    shot->driver->set_after_process(nullptr);
+  }
   const HostImage& rendered = shot->driver->output();
 
   OffscreenGl gl(rendered.width, rendered.height + options.margin);
@@ -197,7 +204,8 @@ void add_overlay_command(CLI::App& app, OverlayCommandLine& line) {
                    "render or wireframe (wireframe draws a circle for every particle); "
                    "default: render, unless --load or a --set of \"Mode: %s\" gives the mode")
       ->type_name("MODE");
-  overlay->add_flag("-q,--quiet", options.quiet, "No progress and no summary");
+  overlay->add_flag("-q,--quiet", options.quiet,
+                    "No progress and no summary (the node's messages are still shown)");
 }
 
 int run_overlay_command(OverlayCommandLine& line) {

@@ -73,8 +73,30 @@ void Progress::draw_bar(const std::string& label, int done, int total, const std
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.resize(kBarWidth, '.');
   // \r and erase-to-end-of-line redraw the bar in place.
-  std::fprintf(out_, "\r%s [%s] %d/%d%s\x1b[K", label.c_str(), bar.c_str(), done, total,
-               tail.c_str());
+  bar_ = "\r" + label + " [" + bar + "] " + std::to_string(done) + "/" + std::to_string(total) +
+         tail + "\x1b[K";
+  std::fputs(bar_.c_str(), out_);
+  std::fflush(out_);
+}
+
+void Progress::node_messages(int frame, const std::vector<NodeMessage>& messages) {
+  if (messages.empty()) return;
+  if (style_ == Style::Json) {
+    for (const NodeMessage& message : messages) {
+      write_event(out_, {{"event", "node"},
+                         {"frame", frame},
+                         {"message", message.text},
+                         {"count", message.count}});
+    }
+    return;
+  }
+  // The lines take the bar's place (erased to the end of its line), and the bar is
+  // drawn again below them: no line is ever cut by the bar.
+  if (!bar_.empty()) std::fputs("\r\x1b[K", out_);
+  for (const NodeMessage& message : messages) {
+    std::fprintf(out_, "%s\n", node_message_line(frame, message).c_str());
+  }
+  std::fputs(bar_.c_str(), out_);
   std::fflush(out_);
 }
 
@@ -163,6 +185,7 @@ void Progress::finish() {
     return;
   }
   if (style_ == Style::Bar) std::fputc('\n', out_);
+  bar_.clear();
   std::string text = "brumel: " + std::to_string(written_) +
                      (written_ == 1 ? " frame" : " frames") + format(" in %.2f s", seconds) +
                      format(" (%.2f frames/s)", seconds > 0.0 ? written_ / seconds : 0.0);

@@ -3,11 +3,15 @@
 // terminal; one plain line per frame otherwise (logs), with the elapsed time,
 // the frame's time and the time left; one JSON object per event for pipeline
 // tools (progress_events.h); or nothing. A summary ends the bar and the lines.
+// The node's messages are shown in every style, --quiet included: they are
+// warnings about the shot.
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/frame_list.h"
+#include "app/node_messages.h"
 
 class Progress {
  public:
@@ -24,6 +28,9 @@ class Progress {
   void skipped(int frame, const std::string& path);
   void caught_up(int frame);
   void wrote(int frame, const std::string& path);
+  // What the node wrote while it processed `frame`: a line each (node_message_line)
+  // above the bar, which is drawn again below them; with Json a "node" event each.
+  void node_messages(int frame, const std::vector<NodeMessage>& messages);
   // The summary: frames written, seconds, frames per second.
   void finish();
 
@@ -36,6 +43,7 @@ class Progress {
   int shot_start_;
   FrameList frames_;
   std::FILE* out_;
+  std::string bar_;  // the bar as last drawn, to draw again below a message; empty when none
   int catch_up_frames_ = 0;  // every frame of the shot that is not drawn
   int caught_up_ = 0;
   int written_ = 0;

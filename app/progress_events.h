@@ -8,6 +8,7 @@
 //   {"event":"frame","frame":F,"path":P,"seconds":T,"elapsed":E,"left":L,"done":D,"frames":N}
 //   {"event":"end","frames":N,"catch_up":C,"seconds":T}
 //   {"event":"warning","message":M}                       (settings that may be unmeant)
+//   {"event":"node","frame":F,"message":M,"count":N}      (a line the node wrote N times in frame F)
 //   {"event":"error","message":M}
 #include <cstdio>
 #include <string>

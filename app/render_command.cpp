@@ -9,6 +9,8 @@
 #include "app/frame_writer.h"
 #include "app/image_io.h"
 #include "app/image_sequence.h"
+#include "app/output_frame.h"
+#include "app/node_messages.h"
 #include "app/output_frames.h"
 #include "app/progress.h"
 #include "app/progress_events.h"
@@ -51,6 +53,16 @@ int run_render(const RenderOptions& options) {
     }
   }
 
+  FrameSources& sources = shot->sources;
+  const ColourSpaces& colours = sources.colours();
+  const std::string output_space =
+      !options.output_colorspace.empty()
+          ? colours.resolve(options.output_colorspace, "--output-colorspace")
+          : (sources.has_input() ? colours.of_plate(sources.input_spec(shot_options.frames.first()),
+                                                    shot_options.input_colorspace)
+                                 : std::string(ColourSpaces::kNodeSpace));
+  shot->driver->set_output(true, options.element);
+
   // A pattern may number folders too (shot####/f.png): each folder once.
   std::set<std::filesystem::path> folders;
   for (const int frame : shot_options.frames.frames()) {
@@ -65,6 +77,11 @@ int run_render(const RenderOptions& options) {
                    settings_document(*shot->node)};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
+  // The node writes its warnings on standard output; they are reported on standard
+  // error after each frame, and standard output stays clean.
+  NodeMessages node_messages;
+  shot->driver->set_after_process(
+      [&](int frame) { progress.node_messages(frame, node_messages.take()); });
   for (const int frame : frames.frames()) {
     if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
   }
@@ -83,7 +100,10 @@ int run_render(const RenderOptions& options) {
                progress.caught_up(frame);
              },
              [&](int frame, const HostImage& image) {
-               writer.submit(frame, host_frame(image), output.frame_path(frame));
+               writer.submit(frame,
+                             output_frame(image, sources.input(frame), options.element,
+                                          output_space, colours),
+                             output.frame_path(frame));
              });
   writer.finish();
   progress.finish();

@@ -11,6 +11,8 @@ struct RenderOptions {
   std::string output;     // image name or sequence pattern
   OutputOptions output_options;  // --datatype, --compression, --quality
   std::string save_file;  // --save: settings document written before rendering; empty for none
+  bool element = false;           // --element: the cloud alone, premultiplied, coverage alpha
+  std::string output_colorspace;  // empty: the input's
   bool quiet = false;
   bool skip_existing = false;  // --skip-existing: leave frames already on disk
   std::string progress;        // --progress: "bar", "lines" or "json"; empty: by the terminal

@@ -11,6 +11,12 @@ void add_shot_options(CLI::App& command, ShotOptions& shot) {
       .add_option("--matte", shot.matte,
                   "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
       ->type_name("PATTERN");
+  command
+      .add_option("--input-colorspace", shot.input_colorspace,
+                  "Colour space of the input (OCIO's configuration, else built-in: linear, "
+                  "sRGB); default: what the file says, else scene-linear for float files "
+                  "(EXR) and sRGB for 8- and 16-bit ones")
+      ->type_name("SPACE");
   command.add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
       ->type_name("N")
       ->check(CLI::Range(1, 64).description(""));

@@ -1,6 +1,10 @@
 #include "app/shot_setup.h"
 
+#include <cmath>
+
 #include "app/app_error.h"
+#include "app/image_io.h"
+#include "app/plate.h"
 #include "app/catch_up_reads.h"
 #include "app/sequence_on_disk.h"
 #include "assim/smp.h"
@@ -36,6 +40,25 @@ void check_catch_up_frames(const ShotOptions& options, FrameDriver::CatchUpReads
   }
 }
 
+// The pixel aspect of the shot's first plate (1 without one), after checking what can
+// be checked of its colour: the colour space is known, and a colour-managed plate,
+// which the application composites, is rendered at its own size.
+double plate_aspect(FrameSources& sources, const ShotOptions& options, ImageSize size) {
+  if (!sources.has_input()) return 1.0;
+  const OIIO::ImageSpec spec = sources.input_spec(options.frames.first());
+  const ColourSpaces& colours = sources.colours();
+  const std::string space = colours.of_plate(spec, options.input_colorspace);
+  if (!read_directly(spec, space, colours) && size != display_size(spec)) {
+    throw AppError("--size " + std::to_string(size.width) + "x" + std::to_string(size.height) +
+                   ": the input \"" + options.input + "\" is colour-managed (" + space +
+                   ") and is rendered at its own size, " +
+                   std::to_string(display_size(spec).width) + "x" +
+                   std::to_string(display_size(spec).height));
+  }
+  const float aspect = spec.get_float_attribute("PixelAspectRatio", 1.0f);
+  return std::isfinite(aspect) && aspect > 0.0f ? aspect : 1.0;
+}
+
 }  // namespace
 
 std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
@@ -53,10 +76,12 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
   NodePtr node = module.create();
   if (options.threads > 0) smp_set_numprocs(options.threads);
 
-  auto shot =
-      std::unique_ptr<Shot>(new Shot{options, size, std::move(module), std::move(node),
-                                     FrameSources(options.input, options.matte, size), nullptr});
-  shot->driver = std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count());
+  auto shot = std::unique_ptr<Shot>(
+      new Shot{options, size, std::move(module), std::move(node),
+               FrameSources(options.input, options.matte, size, options.input_colorspace), nullptr, {}});
+  const double aspect = plate_aspect(shot->sources, options, size);
+  shot->driver =
+      std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count(), aspect);
   NodePtr fresh = options.settings.load_file.empty() ? NodePtr{} : shot->module.create();
   apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start),
                  fresh.get());

@@ -91,6 +91,12 @@ class FXNode : public MediaDescriptor, public RegIO {
   // exactly as a drawn frame would and leaves the output image untouched.
   void host_set_catch_up(bool on) { catch_up_ = on; }
   bool host_catch_up() const { return catch_up_; }
+  // Element switch: while set, the host wants the cloud alone over transparent black
+  // (colour premultiplied, alpha the coverage the blend accumulates) instead of the
+  // composite over input 0. The input is still read for everything else (the birth
+  // matte), so the simulation is that of the composite.
+  void host_set_element(bool on) { element_ = on; }
+  bool host_element() const { return element_; }
 
   struct Invalidation {
     double from;
@@ -118,6 +124,7 @@ class FXNode : public MediaDescriptor, public RegIO {
   double aspect_ = 1.0;
   int input_lengths_[2] = {0, 0};
   bool catch_up_ = false;
+  bool element_ = false;
 };
 
 // The three entry points a node module exports with C linkage.

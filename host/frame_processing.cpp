@@ -42,6 +42,7 @@ struct FrameScope {
     effect.matte_image.image = nullptr;
     effect.output_image.image = nullptr;
     effect.draw_suppressed = 0;
+    effect.element_only = false;
   }
 };
 
@@ -106,6 +107,7 @@ int BrumelNode::process_image(double time, _image_str** inputs, _image_str* outp
     // drawing, and leaves the host's output as it was.
     const bool catch_up = host_catch_up();
     effect->draw_suppressed = catch_up ? 1 : 0;
+    effect->element_only = host_element();
     effect->render();
     effect->draw_suppressed = 0;
 

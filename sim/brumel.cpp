@@ -1,5 +1,6 @@
 #include "sim/brumel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -58,6 +59,15 @@ double Brumel::gradient_noise(float x, float y, float z) {
   return ::gradient_noise(gradient_table, x, y, z);
 }
 
+void Brumel::start_output(ImageBuffer& out, const ImageBuffer& source) const {
+  if (!element_only) {
+    out.copyScaled(source, 1.0f, 1.0f, 1.0f, 1.0f);
+    return;
+  }
+  std::fill_n(out.pixels, static_cast<std::size_t>(out.width) * out.height * 4, std::uint16_t{0});
+  out.samplesInRange = true;
+}
+
 void Brumel::render() {
   ImageBuffer* out = output_image.image;
   ImageBuffer* source = source_image.image;
@@ -71,9 +81,10 @@ void Brumel::render() {
   if (abort_requested()) return;
 
   if (!system) {
-    // Without a particle store there is no cloud: the frame is the source.
-    out->copyScaled(*source, 1.0f, 1.0f, 1.0f, 1.0f);
-    if (!skip_alpha) out->copyAlphaFrom(*source);
+    // Without a particle store there is no cloud: the frame is the source (or
+    // nothing, for the cloud alone).
+    start_output(*out, *source);
+    if (!skip_alpha && !element_only) out->copyAlphaFrom(*source);
     return;
   }
   system->frame_width = frame_width;
@@ -90,7 +101,7 @@ void Brumel::render() {
     tables_seed = seed.value;
   }
 
-  out->copyScaled(*source, 1.0f, 1.0f, 1.0f, 1.0f);
+  start_output(*out, *source);
 
   derive_constants(system);
 
@@ -125,5 +136,5 @@ void Brumel::render() {
   system->current_frame = static_cast<float>(frame);
   simulate_step(system, frame);
 
-  if (!skip_alpha) out->copyAlphaFrom(*source);
+  if (!skip_alpha && !element_only) out->copyAlphaFrom(*source);
 }

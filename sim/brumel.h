@@ -68,6 +68,8 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // source, derive constants, rebuild stamps when dirty, honour Restart and
   // PreRoll requests, run one simulation step, restore the source alpha.
   void render() override;
+  // The frame's starting samples: the source, or transparent black for the cloud alone.
+  void start_output(ImageBuffer& out, const ImageBuffer& source) const;
   // Always 0 in this host: long loops poll it and run to the end.
   int abort_requested();
   // Splits items 0..count-1 over the host's processors and runs `worker` on each
@@ -197,6 +199,9 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // drawing: the step still sorts its particles, so the painter's order stays
   // exactly that of a drawn run.
   std::int32_t draw_suppressed = 0;
+  // Set by the host adapter when the host asks for the cloud alone: the frame starts
+  // from transparent black and keeps the alpha its blend accumulates (the coverage).
+  bool element_only = false;
   // Benchmarks set this to draw frames with the reference renderer; the node never does.
   bool reference_render = false;
   // The particles render_cloud draws this frame, placed; kept to reuse its memory.

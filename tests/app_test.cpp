@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/app_run.h"
@@ -288,6 +289,56 @@ TEST_F(AppShots, JsonProgressIsOneParsableEventPerLine) {
   const nlohmann::json event = nlohmann::json::parse(error.err);
   EXPECT_EQ(event.at("event"), "error");
   EXPECT_NE(event.at("message").get<std::string>().find("none.0001.png"), std::string::npos);
+}
+
+// A black birth matte fails every birth, and the node writes two lines on its standard
+// output at each simulation step: six steps in frame 1 (caught up, five of pre-roll),
+// one in each later frame. Standard output stays clean in every progress style; each
+// line comes once a frame with its count, on a line of its own (never cut by the bar).
+TEST_F(AppShots, NodeMessagesGoToStandardErrorOnceAFrameWithTheirCount) {
+  std::ofstream(work_ / "black.pgm", std::ios::binary) << "P5\n32 18\n255\n"
+                                                       << std::string(32 * 18, '\0');
+  const std::string tried = "Tried many times to create a particle";
+  const std::string low = "Probability of success too low to continue - check matte";
+  const std::vector<std::string> lines{
+      "brumel: node: " + tried + " (frame 1, 6 times)", "brumel: node: " + low + " (frame 1, 6 times)",
+      "brumel: node: " + tried + " (frame 2)",          "brumel: node: " + low + " (frame 2)",
+      "brumel: node: " + tried + " (frame 3)",          "brumel: node: " + low + " (frame 3)"};
+  const std::vector<std::tuple<int, std::string, int>> events{  // frame, message, count
+      {1, tried, 6}, {1, low, 6}, {2, tried, 1}, {2, low, 1}, {3, tried, 1}, {3, low, 1}};
+  for (const std::vector<std::string>& style : std::vector<std::vector<std::string>>{
+           {"-q"}, {"--progress", "lines"}, {"--progress", "bar"}, {"--progress", "json"}}) {
+    std::vector<std::string> args{"render", "--size", "32x18", "--matte", "black.pgm", "--set",
+                                  "Use Birth Ma=on", "--set", "Continuity=100", "--preroll",
+                                  "--set", "PreRoll=5", "--frames", "2-3", "-o", "out/f.####.png"};
+    args.insert(args.end(), style.begin(), style.end());
+    const ProgramResult r = run(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "") << style.back();
+    std::vector<std::string> node_lines;
+    std::vector<std::tuple<int, std::string, int>> node_events;
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);) {
+      if (style.back() == "json") {
+        const nlohmann::json event = nlohmann::json::parse(line);  // throws on a plain line
+        if (event.at("event") == "node") {
+          node_events.emplace_back(event.at("frame"), event.at("message"), event.at("count"));
+        }
+        continue;
+      }
+      // What a terminal shows of the line: from its last carriage return, erased.
+      line.erase(0, line.rfind('\r') == std::string::npos ? 0 : line.rfind('\r') + 1);
+      if (line.rfind("\x1b[K", 0) == 0) line.erase(0, 3);
+      if (line.find("node:") != std::string::npos) node_lines.push_back(line);
+    }
+    if (style.back() == "json") {
+      EXPECT_EQ(node_events, events);
+    } else {
+      EXPECT_EQ(node_lines, lines) << style.back() << "\n" << r.err;
+    }
+    // Quiet: the node's lines and nothing else.
+    if (style.back() == "-q") EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 6) << r.err;
+  }
 }
 
 TEST_F(AppShots, SettingsRoundTripKeepsTheMode) {

@@ -1,19 +1,22 @@
 // The application's pieces with logic, in-process: frame patterns, ranges and
 // lists, name suggestions, settings applied to a node, the frame driver's
-// catch-up and what it reads, the shot start, rerun safety, image conversion
-// and writing.
+// catch-up and what it reads, the node's messages, the shot start, rerun safety,
+// image conversion and writing.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #if defined(BRUMEL_HAVE_APP_CORE)
 
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/imageio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "app/app_error.h"
 #include "app/default_background.h"
@@ -28,6 +31,7 @@
 #include "app/image_sequence.h"
 #include "app/image_size.h"
 #include "app/name_suggestions.h"
+#include "app/node_messages.h"
 #include "app/output_frames.h"
 #include "app/sequence_on_disk.h"
 #include "app/settings.h"
@@ -537,9 +541,58 @@ TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
   node.refuse = true;
   FrameSources sources("", "", ImageSize{4, 4});
   FrameDriver driver(node, sources, ImageSize{4, 4}, 1);
+  std::vector<int> processed;  // what the node wrote is still reported
+  driver.set_after_process([&](int frame) { processed.push_back(frame); });
   const std::string message = error_of([&] { driver.process(3, false); });
+  EXPECT_EQ(processed, std::vector<int>{3});
   EXPECT_NE(message.find("refused frame 3"), std::string::npos);
   EXPECT_NE(message.find("no valid input images"), std::string::npos);
+}
+
+// --- the node's messages --------------------------------------------------------
+
+// Lines on standard output, through stdio or straight to the descriptor and from
+// several threads at once, come back from each take once with their counts, in the
+// order first seen; more than a pipe holds never blocks the writers; standard output
+// is the same file afterwards. Checked after the capture ends: a failure printed
+// while it lives would be captured too.
+TEST(NodeMessages, EachLineOnceWithItsCountThenStdoutIsBack) {
+  auto summary = [](const std::vector<NodeMessage>& taken) {
+    std::vector<std::string> lines;
+    for (const NodeMessage& m : taken) lines.push_back(m.text + " x" + std::to_string(m.count));
+    return lines;
+  };
+  struct stat before {}, after {};
+  ASSERT_EQ(fstat(STDOUT_FILENO, &before), 0);
+  std::vector<std::vector<std::string>> takes;
+  {
+    NodeMessages messages;
+    std::fputs("b\na\nb\n", stdout);
+    std::fflush(stdout);
+    ASSERT_EQ(write(STDOUT_FILENO, "c", 1), 1);  // left unfinished: ends at the take
+    takes.push_back(summary(messages.take()));
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+      writers.emplace_back([] {
+        for (int i = 0; i < 5000; ++i) {
+          std::fputs("Probability of success too low to continue - check matte\n", stdout);
+          std::fflush(stdout);
+        }
+      });
+    }
+    for (std::thread& writer : writers) writer.join();
+    std::printf("%s\n", std::string(10000, 'x').c_str());  // not flushed: the take does
+    takes.push_back(summary(messages.take()));
+    takes.push_back(summary(messages.take()));
+  }
+  ASSERT_EQ(fstat(STDOUT_FILENO, &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_dev, before.st_dev);
+  EXPECT_EQ(takes, (std::vector<std::vector<std::string>>{
+                       {"b x2", "a x1", "c x1"},
+                       {"Probability of success too low to continue - check matte x20000",
+                        std::string(4096, 'x') + " x1"},
+                       {}}));
 }
 
 // --- images ----------------------------------------------------------------------
@@ -571,17 +624,17 @@ TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
       [&](int frame, const OIIO::ImageBuf& image, const std::string& path) {
         if (path == "bad") throw AppError("disk full");
         written.push_back(path + ":" + std::to_string(frame) + ":" +
-                          std::to_string(static_cast<const std::uint16_t*>(image.localpixels())[0]));
+                          std::to_string(std::lround(image.getchannel(0, 0, 0, 0) * 4)));
       },
       [&](int frame, const std::string& path) { reported.push_back(std::to_string(frame) + path); });
-  HostImage image(1, 1);
+  OIIO::ImageBuf image(OIIO::ImageSpec(1, 1, 1, OIIO::TypeDesc::UINT8));
   for (int frame = 1; frame <= 3; ++frame) {
-    image.samples[0] = static_cast<std::uint16_t>(frame * 10);
-    writer.submit(frame, host_frame(image), "f" + std::to_string(frame));
+    OIIO::ImageBufAlgo::fill(image, {frame * 0.25f});
+    writer.submit(frame, image, "f" + std::to_string(frame));
   }
-  writer.submit(4, host_frame(image), "bad");
-  EXPECT_THROW(writer.submit(5, host_frame(image), "f5"), AppError);
-  EXPECT_EQ(written, (std::vector<std::string>{"f1:1:10", "f2:2:20", "f3:3:30"}));
+  writer.submit(4, image, "bad");
+  EXPECT_THROW(writer.submit(5, image, "f5"), AppError);
+  EXPECT_EQ(written, (std::vector<std::string>{"f1:1:1", "f2:2:2", "f3:3:3"}));
   EXPECT_EQ(reported, (std::vector<std::string>{"1f1", "2f2", "3f3"}));
   writer.finish();
 }
@@ -825,8 +878,8 @@ TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
 
   FrameSources sources(sequence, still, ImageSize{9, 9});
   sources.check_frames(FrameRange{1, 2});
-  EXPECT_EQ(sources.input(2).samples[0], 2);
-  EXPECT_EQ(sources.input(1).samples[0], 1);
+  EXPECT_EQ(sources.input(2).node_input.samples[0], 2);
+  EXPECT_EQ(sources.input(1).node_input.samples[0], 1);
   EXPECT_EQ(sources.matte(1)->samples[0], 4);  // a still serves every frame
   EXPECT_EQ(sources.input_size(1), (ImageSize{4, 2}));
   const std::string missing = error_of([&] { sources.check_frames(FrameRange{1, 4}); });
@@ -843,7 +896,7 @@ TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
   EXPECT_NE(junk.find("junk.png"), std::string::npos);
 
   FrameSources none("", "", ImageSize{6, 3});
-  EXPECT_EQ(none.input(7), default_background(6, 3));
+  EXPECT_EQ(none.input(7).node_input, default_background(6, 3));
   EXPECT_EQ(none.matte(7), nullptr);
   fs::remove_all(folder);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/app_error.h"
@@ -395,13 +396,23 @@ void Viewer::render_due_frame() {
     ++rendered_frames_;
   } catch (const AppError& e) {
     playback_.pause();
-    if (script_) throw;
+    if (script_) {
+      report_node_messages(due->frame);
+      throw;
+    }
     show_message(e.what(), true);
   }
+  report_node_messages(due->frame);
   const double done = glfwGetTime();
   last_render_ms_ = (done - now) * 1000.0;
   playback_.rendered(*due, done);
   redraw_frames_ = std::max(redraw_frames_, 1);
+}
+
+void Viewer::report_node_messages(int frame) {
+  for (const NodeMessage& message : node_messages_.take()) {
+    std::fprintf(stderr, "%s\n", node_message_line(frame, message).c_str());
+  }
 }
 
 void Viewer::draw_window() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/node_messages.h"
 #include "app/view/control_panel.h"
 #include "app/view/frame_view.h"
 #include "app/view/overlay_mouse.h"
@@ -62,6 +63,7 @@ class Viewer {
   void draw_transport();
   void handle_keys();
   void render_due_frame();
+  void report_node_messages(int frame);  // those of the frame just processed
   void take_node_requests();
   void draw_window();
   // The panel or transport is under the pointer, or busy with the mouse.
@@ -78,6 +80,8 @@ class Viewer {
 
   FXNode& node() { return *shot_->node; }
 
+  // The node's warnings, written on standard output, are shown on standard error.
+  NodeMessages node_messages_;
   ViewOptions options_;
   std::unique_ptr<Shot> shot_;
   std::optional<Script> script_;
