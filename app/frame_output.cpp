@@ -17,8 +17,8 @@ void write_frame(const OIIO::ImageBuf& frame, const std::string& path, const Out
   }
   const ImageSpec& from = frame.spec();
   if (from.nchannels != 4) {
-    throw AppError("cannot write \"" + path + "\": the frame has " + std::to_string(from.nchannels) +
-                   " channels, not RGBA");
+    throw AppError("cannot write \"" + path + "\": the frame has " +
+                   std::to_string(from.nchannels) + " channels, not RGBA");
   }
   const std::string format = output->format_name();
   const OutputEncoding encoding = output_encoding(options, format);

@@ -61,7 +61,8 @@ void check_output_options(const OutputOptions& options, const std::string& path)
   const auto output = OIIO::ImageOutput::create(path);
   if (!output) return;  // prepare_output names the unknown format
   const FormatChoices& format = choices_for(output->format_name());
-  const std::string the_output = "the " + std::filesystem::path(path).extension().string() + " output";
+  const std::string the_output =
+      "the " + std::filesystem::path(path).extension().string() + " output";
   if (!options.datatype.empty() && !offers(format.datatypes, options.datatype)) {
     throw AppError("--datatype " + options.datatype + ": " + the_output +
                    (format.datatypes.empty() ? " offers no choice of data type"
