@@ -337,7 +337,9 @@ TEST_F(AppShots, NodeMessagesGoToStandardErrorOnceAFrameWithTheirCount) {
       EXPECT_EQ(node_lines, lines) << style.back() << "\n" << r.err;
     }
     // Quiet: the node's lines and nothing else.
-    if (style.back() == "-q") EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 6) << r.err;
+    if (style.back() == "-q") {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 6) << r.err;
+    }
   }
 }
 
