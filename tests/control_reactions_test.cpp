@@ -54,10 +54,10 @@ TEST(DimmingRules, EachRuleTouchesOnlyItsOwnDependents) {
   for (const RuleCase& c : kRules) {
     BoundEffect node;
     set_switches(node, false);
-    (node.effect.get()->*c.rule)(nullptr, 0.0);
+    (node.effect->*c.rule)(nullptr, 0.0);
     EXPECT_EQ(dimmed(node), std::set<std::string>(c.dims.begin(), c.dims.end())) << c.checkbox;
     *static_cast<CBoolean*>(node.find_control(c.checkbox)) = 1;
-    (node.effect.get()->*c.rule)(nullptr, 0.0);
+    (node.effect->*c.rule)(nullptr, 0.0);
     EXPECT_TRUE(dimmed(node).empty()) << c.checkbox;
     all.insert(c.dims.begin(), c.dims.end());
   }

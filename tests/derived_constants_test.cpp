@@ -23,7 +23,6 @@ struct Derived {
   CloudSystem& s = *b.system;
 
   Derived() {
-    node.fetch_all();
     b.frame_width = kWidth;
     pass();
   }
@@ -148,7 +147,6 @@ TEST(DerivedConstants, OnlyStampInputsMarkTheStampsDirty) {
 // clean, and a second pass over the same controls finds no change.
 TEST(DerivedConstants, FirstPassAndRenderingMarkTheStampsAsTheyShould) {
   BoundEffect node;
-  node.fetch_all();
   Brumel& b = *node.effect;
   std::vector<std::uint16_t> pixels(64 * 48 * 4, 1000);
   ImageBuffer source(64, 48, pixels.data()), output(64, 48);

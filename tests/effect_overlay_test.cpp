@@ -33,7 +33,6 @@ std::string name_of(const gl_recorder::Colour& c) {
 class EffectOverlay : public ::testing::Test {
  protected:
   void SetUp() override {
-    node.fetch_all();
     e.view_width = 400;
     e.view_height = 200;
     e.mode.value = 1;

@@ -45,7 +45,6 @@ struct Sim {
   std::unique_ptr<Frames> frames;
 
   explicit Sim(std::int32_t width = 720, std::int32_t height = 576, bool with_frames = false) {
-    node.fetch_all();
     b.mode.value = kWireframe;
     b.frame_width = s->frame_width = width;
     b.frame_height = s->frame_height = height;
