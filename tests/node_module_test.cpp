@@ -75,7 +75,6 @@ std::set<int> dimmed(const FXNode& n) {
   return out;
 }
 
-std::uint16_t grey(int, int, int c) { return c == 3 ? 65535 : 0x8000; }
 // A plate of every sample value's bits, alpha included.
 std::uint16_t plate(int x, int y, int c) { return std::uint16_t((x * 523 + y * 311 + c * 7919) * 37); }
 
@@ -86,11 +85,12 @@ int process(FXNode& n, double time, HostImage& input, HostImage& output) {
   return n.process_image(time, inputs, &output.image);
 }
 
-// A node drawing the Sunset demo in Render mode from a pre-rolled start.
-Node sunset_node() {
+// A node drawing demo `demo` (a fresh node's settings for 7) in Render mode from a
+// pre-rolled start.
+Node demo_node(int demo) {
   Node n(module().create());
   n->host_set_output_size(kWidth, kHeight);
-  choose(*n, kDemos, kSunset);
+  if (demo < 7) choose(*n, kDemos, demo);
   choose(*n, kMode, kRender);
   change(*n, kRestartPreRoll);
   return n;
@@ -170,7 +170,7 @@ TEST_F(NodeModule, LaysTheWidgetsOutRowBeforeColumn) {
 TEST_F(NodeModule, RefusesFramesWithoutImagesOrMemoryAndLeavesTheOutput) {
   Node n = create();
   n->host_set_output_size(4, 4);
-  HostImage input(4, 4, 4, grey), output(4, 4, 4);
+  HostImage input(4, 4, 4, plate), output(4, 4, 4);
   _image_str* inputs[2] = {&input.image, nullptr};
   EXPECT_EQ(n->process_image(1.0, inputs, nullptr), 0);
   EXPECT_EQ(msgwarn_history().back(), "QXAPI plugin: process_image() called with no output image.");
@@ -246,7 +246,7 @@ TEST_F(NodeModule, TheFirstFrameBringsEveryDimmedStateInLineOnce) {
   Node n = create();
   n->host_set_output_size(4, 4);
   option(*n, kMode3) = 0;  // the pages disagree until the first frame
-  HostImage input(4, 4, 4, grey), output(4, 4, 4);
+  HostImage input(4, 4, 4, plate), output(4, 4, 4);
   ASSERT_EQ(process(*n, 1.0, input, output), 1);
   // Every switch but Use Wind is off: all 31 of their dependents dim.
   EXPECT_EQ(dimmed(*n).size(), 31u);
@@ -323,12 +323,7 @@ TEST_F(NodeModuleParallel, PinnedFramesOfEveryDemoOnAnyProcessorCount) {
   for (int demo = 0; demo <= 7; ++demo) {
     for (int procs : {1, 3}) {
       smp_set_numprocs(procs);
-      Node n = create();
-      n->host_set_output_size(kWidth, kHeight);
-      if (demo < 7) choose(*n, kDemos, demo);
-      choose(*n, kMode, kRender);
-      change(*n, kRestartPreRoll);
-      const auto frames = render_frames(*n, 1, 3);
+      const auto frames = render_frames(*demo_node(demo), 1, 3);
       EXPECT_NE(frames[2], frames[1]) << "demo " << demo << ": the cloud moves";
       EXPECT_EQ(frame_hash(frames[2]), kPinned[demo]) << "demo " << demo << " on " << procs << " processors";
     }
@@ -338,8 +333,8 @@ TEST_F(NodeModuleParallel, PinnedFramesOfEveryDemoOnAnyProcessorCount) {
 // Catch-up frames leave the output alone and the frame after them is that of a run
 // that drew every frame; a restart from any page restarts alike.
 TEST_F(NodeModule, CatchUpFramesAndRestartsFromAnyPage) {
-  const auto drawn = render_frames(*sunset_node(), 1, 4);
-  Node caught_up = sunset_node();
+  const auto drawn = render_frames(*demo_node(kSunset), 1, 4);
+  Node caught_up = demo_node(kSunset);
   caught_up->host_set_catch_up(true);
   HostImage input(kWidth, kHeight, 4, plate);
   for (int t = 1; t <= 3; ++t) {
@@ -352,7 +347,7 @@ TEST_F(NodeModule, CatchUpFramesAndRestartsFromAnyPage) {
   caught_up->host_set_catch_up(false);
   EXPECT_EQ(render_frames(*caught_up, 4, 4).back(), drawn[3]);
 
-  Node a = sunset_node(), b = sunset_node();
+  Node a = demo_node(kSunset), b = demo_node(kSunset);
   for (FXNode* n : {a.get(), b.get()}) render_frames(*n, 1, 3);
   const std::size_t changes = a->changes.size();
   change(*a, kRestart);
