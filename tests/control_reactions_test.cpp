@@ -26,7 +26,8 @@ const RuleCase kRules[] = {
     {&Brumel::on_use_friction, "Use Friction", {"Friction"}},
     {&Brumel::on_use_swirling, "Use Swirling", {"Swirl Densit", "Swirl Magnit", "Swirl to Max"}},
     {&Brumel::on_use_constraint, "Use Constrai", {"Constraint A"}},
-    {&Brumel::on_use_wind, "Use Wind", {"Wind Source_X", "Wind Source_Y", "Wind Target_X", "Wind Target_Y", "Wind Speed"}},
+    {&Brumel::on_use_wind, "Use Wind",
+     {"Wind Source_X", "Wind Source_Y", "Wind Target_X", "Wind Target_Y", "Wind Speed"}},
     {&Brumel::on_use_textured, "Use Textured", {"Texture Mag", "Texture X", "Texture Y", "Seethe"}},
     {&Brumel::on_use_fading, "Use Fading", {"In(Life)", "Out(Life)"}},
     {&Brumel::on_use_light, "Use Light",
@@ -126,8 +127,9 @@ TEST(PointerRouting, HiddenHandlesIgnoreThePressAndEveryShownHandleUnderItTakesI
   BoundEffect node;
   Brumel& effect = *node.effect;
   effect.view_width = effect.view_height = 1000;
-  CrosshairOverlayKv* crosshairs[] = {&effect.birth_handle,        &effect.wind_source_handle, &effect.wind_target_handle,
-                                      &effect.light_source_handle, &effect.light_target_handle, &effect.vanish_handle};
+  CrosshairOverlayKv* crosshairs[] = {&effect.birth_handle,       &effect.wind_source_handle,
+                                      &effect.wind_target_handle, &effect.light_source_handle,
+                                      &effect.light_target_handle, &effect.vanish_handle};
   float x = 100.0f;
   for (CrosshairOverlayKv* c : crosshairs) c->screen_x = x += 100.0f, c->screen_y = 500.0f;
   for (LineOverlayKv* line : {&effect.wind_line, &effect.light_line}) line->mid_x = line->mid_y = -5000.0f;

@@ -93,7 +93,8 @@ TEST_F(EffectOverlay, RenderModeShowsTheBirthWindAndLightHandles) {
   const auto s = draw();
   EXPECT_EQ(runs(s), "white blue");
   std::vector<float> centres;
-  for (const auto& loop : gl_recorder::loops()) centres.insert(centres.end(), {loop.points[0].x + 204, loop.points[0].y + 104});
+  for (const auto& loop : gl_recorder::loops())
+    centres.insert(centres.end(), {loop.points[0].x + 204, loop.points[0].y + 104});
   EXPECT_EQ(centres, (std::vector<float>{100, 100, 160, 100, 100, 150, 0, 150, 200, 150}));
   EXPECT_EQ(starting_at(s, "blue", 200, 150), 2);
   EXPECT_EQ(std::pair(e.birth_radius_handle.rx, e.birth_radius_handle.radius_only), std::pair(0.3f, 1));

@@ -270,7 +270,8 @@ TEST_F(NodeModule, PresetsLeaveTheCellsTheyDoNotName) {
   choose(*n, kDemos, 6);  // Billow
   for (int e : untouched) EXPECT_EQ(number(*n, e).value, 77.0) << n->control(e)->name();
   EXPECT_EQ((std::vector<int>{option(*n, kDemos).value, option(*n, kMode).value, flag(*n, kGravity90).value,
-                              flag(*n, kUseBirthMatte).value, flag(*n, kUseFriction).value, flag(*n, kPerspective).value}),
+                              flag(*n, kUseBirthMatte).value, flag(*n, kUseFriction).value,
+                              flag(*n, kPerspective).value}),
             (std::vector<int>{6, 1, 1, 1, 0, 0}));
   EXPECT_TRUE(n->changes.empty() && dimmed(*n).empty()) << "a preset neither reaches the base nor dims";
   choose(*n, kDemos, 1);  // Contraints

@@ -111,7 +111,8 @@ TEST_F(OverlayPrimitives, EllipseSizeLimitJoinsClosureAndOutline) {
   view.draw_ellipse(100, 50, 5, 5, 0, 0, 10, 0, 360);
   auto s = segments();
   ASSERT_EQ(s.size(), 11u);
-  EXPECT_EQ(std::vector<float>({s[0].from.x, s[10].from.x, s[10].to.x}), std::vector<float>({102.5f, 102.5f, s[9].to.x}));
+  EXPECT_EQ(std::vector<float>({s[0].from.x, s[10].from.x, s[10].to.x}),
+            std::vector<float>({102.5f, 102.5f, s[9].to.x}));
   view.draw_ellipse(100, 50, 5, 5, 0, 1, 10, 0, 360);
   s = segments();
   EXPECT_EQ(s.size(), 6u);
@@ -128,7 +129,8 @@ TEST_F(OverlayPrimitives, EllipseSizeLimitJoinsClosureAndOutline) {
   EXPECT_EQ(s.size(), static_cast<std::size_t>(360.0 / step) + 1);
   EXPECT_NEAR(s[0].from.x, 100.0, 1e-4);
   EXPECT_NEAR(s[0].from.y, 250.0, 1e-4);
-  for (const Segment& g : s) EXPECT_NEAR(std::pow((g.to.y - 50.0) / 200.0, 2) + std::pow((g.to.x - 100.0) / 100.0, 2), 1.0, 1e-5);
+  for (const Segment& g : s)
+    EXPECT_NEAR(std::pow((g.to.y - 50.0) / 200.0, 2) + std::pow((g.to.x - 100.0) / 100.0, 2), 1.0, 1e-5);
 }
 
 TEST_F(OverlayPrimitives, CrosshairArmsAndTicksShrinkWithZoom) {
@@ -155,7 +157,8 @@ TEST_F(OverlayPrimitives, ArrowHeadStrokesFlankTheTail) {
   EXPECT_NEAR(length(s[0]), 20.0, 1e-4);
   EXPECT_EQ(std::pair(s[0].from.x, s[0].from.y), std::pair(100.0f, 50.0f));
   view.zoom = 1.0f;
-  for (const auto& [tx, ty] : {std::pair{30, 0}, {30, 20}, {0, 20}, {-30, 20}, {-30, 0}, {-30, -20}, {0, -20}, {30, -20}}) {
+  for (const auto& [tx, ty] :
+       {std::pair{30, 0}, {30, 20}, {0, 20}, {-30, 20}, {-30, 0}, {-30, -20}, {0, -20}, {30, -20}}) {
     view.draw_arrow_head(100, 50, 100 + tx, 50 + ty);
     s = segments();
     ASSERT_EQ(s.size(), 2u);

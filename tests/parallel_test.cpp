@@ -10,7 +10,10 @@ using Slices = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 Slices split(std::int32_t count, std::int32_t n) {
   Slices out;
-  for (std::int32_t id = 0; id < n; ++id) out.emplace_back(slice_range(count, n, id).first, slice_range(count, n, id).last);
+  for (std::int32_t id = 0; id < n; ++id) {
+    const SliceRange r = slice_range(count, n, id);
+    out.emplace_back(r.first, r.last);
+  }
   return out;
 }
 

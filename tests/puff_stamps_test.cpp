@@ -21,8 +21,9 @@ std::unique_ptr<Brumel> default_effect(std::int32_t frame_width) {
 }
 
 // Density and shade at column offset i and row offset j from the centre.
-std::int32_t density(const PuffStamp& p, int i, int j) { return p.density[(j + p.width / 2) * p.width + i + p.width / 2]; }
-float shade(const PuffStamp& p, int i, int j) { return p.shade[(j + p.width / 2) * p.width + i + p.width / 2]; }
+int at(const PuffStamp& p, int i, int j) { return (j + p.width / 2) * p.width + i + p.width / 2; }
+std::int32_t density(const PuffStamp& p, int i, int j) { return p.density[at(p, i, j)]; }
+float shade(const PuffStamp& p, int i, int j) { return p.shade[at(p, i, j)]; }
 
 bool same_planes(const PuffStamp& a, const PuffStamp& b) {
   const auto n = static_cast<std::size_t>(a.width) * a.height;
@@ -127,12 +128,12 @@ TEST(PuffStampBuild, MatchesTheReferenceOnEveryTarget) {
     float fluffiness, contrast, brightness, lx, ly, lz;
   };
   const float nan = std::nanf("");
-  for (const Inputs& in : {Inputs{0.1f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f}, Inputs{10.0f, 1.99f, 1.0f, 0.6f, 0.8f, 0.0f},
-                           Inputs{3.7f, 0.3f, 0.25f, 0.0f, 0.0f, 1.0f}, Inputs{0.37f, 1.7f, -0.4f, 0.36f, -0.48f, 0.8f},
-                           Inputs{2000.0f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f}, Inputs{0.0f, 0.0f, -1.0f, -0.48f, 0.6f, 0.64f},
-                           Inputs{-1.0f, 2.0f, 0.5f, 1.0f, 0.0f, 0.0f}, Inputs{-3.0f, -1.0f, -0.3f, 0.0f, 0.0f, -1.0f},
-                           Inputs{nan, 1.4f, -0.2f, 0.0f, -0.99995f, 0.01f},
-                           Inputs{1.2f, 1.4f, nan, -0.70710677f, -0.5f, 0.5f}}) {
+  const Inputs inputs[] = {{0.1f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f},     {10.0f, 1.99f, 1.0f, 0.6f, 0.8f, 0.0f},
+                           {3.7f, 0.3f, 0.25f, 0.0f, 0.0f, 1.0f},     {0.37f, 1.7f, -0.4f, 0.36f, -0.48f, 0.8f},
+                           {2000.0f, 1.0f, 0.0f, 0.0f, -0.8f, 0.6f},  {0.0f, 0.0f, -1.0f, -0.48f, 0.6f, 0.64f},
+                           {-1.0f, 2.0f, 0.5f, 1.0f, 0.0f, 0.0f},     {-3.0f, -1.0f, -0.3f, 0.0f, 0.0f, -1.0f},
+                           {nan, 1.4f, -0.2f, 0.0f, -0.99995f, 0.01f}, {1.2f, 1.4f, nan, -0.70710677f, -0.5f, 0.5f}};
+  for (const Inputs& in : inputs) {
     CloudSystem* s = b->system;
     s->fluffiness = in.fluffiness, s->contrast = in.contrast, s->brightness = in.brightness;
     s->light_dir_x = in.lx, s->light_dir_y = in.ly, s->light_dir_z = in.lz;

@@ -81,7 +81,8 @@ TEST_F(CursorDraw, AdvancesBeforeReadingAndWrapsPastOneBillion) {
   struct Case {
     std::int32_t from, entry, to;
   };
-  for (Case c : {Case{0, 1, 1}, {262143, 0, 262144}, {999999999, 1000000000 & 262143, 1000000000}, {1000000000, 0, 0}}) {
+  for (Case c : {Case{0, 1, 1}, {262143, 0, 262144}, {999999999, 1000000000 & 262143, 1000000000},
+                 {1000000000, 0, 0}}) {
     std::int32_t cursor = c.from;
     EXPECT_EQ(static_cast<int>(cursor_draw(table.data(), cursor, 0, kVar1Warning) * 0x1p18f), c.entry) << c.from;
     EXPECT_EQ(cursor, c.to) << c.from;

@@ -80,7 +80,8 @@ TEST(Resampler, LineExamples) {
   };
   for (const auto& c : cases)
     for (bool horizontal : {true, false})
-      EXPECT_EQ(resampled(c.values, c.size, c.filter, horizontal), c.want) << c.what << (horizontal ? "" : ", vertical");
+      EXPECT_EQ(resampled(c.values, c.size, c.filter, horizontal), c.want)
+          << c.what << (horizontal ? "" : ", vertical");
 }
 
 // Every filter: equal sizes copy exactly, a constant stays constant, one sample repeats.

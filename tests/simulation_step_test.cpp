@@ -32,7 +32,8 @@ struct Frames {
   Frames(std::int32_t w, std::int32_t h)
       : source_pixels(static_cast<std::size_t>(w * h * 4)), matte_pixels(source_pixels.size(), 0),
         source(w, h, source_pixels.data()), matte(w, h, matte_pixels.data()), output(w, h) {
-    for (std::size_t i = 0; i < source_pixels.size(); ++i) source_pixels[i] = static_cast<std::uint16_t>((i * 7919) % 32768);
+    for (std::size_t i = 0; i < source_pixels.size(); ++i)
+      source_pixels[i] = static_cast<std::uint16_t>((i * 7919) % 32768);
   }
 };
 

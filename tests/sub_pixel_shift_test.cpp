@@ -139,7 +139,8 @@ TEST(ShiftStamp, Examples) {
     square->shade[i] = 0.1f * static_cast<float>(i);
   }
   StampPtr s(shift_stamp(square.get(), 0.0f, 0.5f));
-  EXPECT_EQ(density_of(*s), (Ints{0, 0, 0, 0, 0, 5, 10, 15, 0, 0, 25, 35, 45, 0, 0, 55, 65, 75, 0, 0, 35, 40, 45, 0, 0}));
+  EXPECT_EQ(density_of(*s),
+            (Ints{0, 0, 0, 0, 0, 5, 10, 15, 0, 0, 25, 35, 45, 0, 0, 55, 65, 75, 0, 0, 35, 40, 45, 0, 0}));
   EXPECT_FLOAT_EQ(s->shade[2 * 5 + 1], 0.25f);  // (0.1 + 0.4) / 2
 }
 

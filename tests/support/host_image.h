@@ -22,7 +22,8 @@ struct HostImage {
       : HostImage(width, height, channels) {
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x)
-        for (int c = 0; c < channels; ++c) samples[(static_cast<std::size_t>(y) * width + x) * channels + c] = sample(x, y, c);
+        for (int c = 0; c < channels; ++c)
+          samples[(static_cast<std::size_t>(y) * width + x) * channels + c] = sample(x, y, c);
   }
   HostImage(const HostImage&) = delete;
   HostImage& operator=(const HostImage&) = delete;
