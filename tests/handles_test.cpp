@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "assim/fx_node.h"
 #include "framework/control_kv.h"
@@ -14,7 +15,8 @@ namespace {
 
 enum { kHover = 0, kPress = 1, kDrag = 2, kRelease = 3 };
 
-// A node with the widgets of two positions and two radii, their controls, and a
+// A node with the widgets of two positions and two radii, their controls, a crosshair
+// on the source, a line between the positions and a circle of the two radii, in a
 // 1000 x 500 view.
 class Handles : public ::testing::Test {
  protected:
@@ -22,52 +24,41 @@ class Handles : public ::testing::Test {
     gl_recorder::clear();
     view.view_width = 1000;
     view.view_height = 500;
-    source_x = node.Numeric("Source_X", 0.2, -2, 2, 0.001, true);
-    source_y = node.Numeric("Source_Y", 0.3, -2, 2, 0.001, true);
-    target_x = node.Numeric("Target_X", 0.6, -2, 2, 0.001, true);
-    target_y = node.Numeric("Target_Y", 0.7, -2, 2, 0.001, true);
-    radius_a = node.Numeric("Radius A", 0.2, 0, 2, 0.005, true);
-    radius_b = node.Numeric("Radius B", 0.1, 0, 2, 0.005, true);
     source.bind(source_x, source_y, &node);
     target.bind(target_x, target_y, &node);
     size_a.bind(radius_a, &node);
     size_b.bind(radius_b, &node);
-    for (OverlayControlKv* h :
-         {static_cast<OverlayControlKv*>(&crosshair), static_cast<OverlayControlKv*>(&line),
-          static_cast<OverlayControlKv*>(&circle)}) {
+    for (OverlayControlKv* h : std::initializer_list<OverlayControlKv*>{&crosshair, &line, &circle}) {
       h->view = &view;
       h->host_data[10] = &handle_hit;
     }
-    crosshair.host_data[0] = source_x;
-    crosshair.host_data[1] = source_y;
-    crosshair.host_data[2] = &source;
-    line.host_data[0] = source_x;
-    line.host_data[1] = source_y;
-    line.host_data[2] = target_x;
-    line.host_data[3] = target_y;
-    line.host_data[4] = &source;
-    line.host_data[5] = &target;
-    circle.host_data[2] = radius_a;
-    circle.host_data[3] = radius_b;
-    circle.host_data[4] = &size_a;
-    circle.host_data[5] = &size_b;
+    const std::vector<void*> words[3] = {{source_x, source_y, &source},
+                                         {source_x, source_y, target_x, target_y, &source, &target},
+                                         {nullptr, nullptr, radius_a, radius_b, &size_a, &size_b}};
+    OverlayControlKv* handles[3] = {&crosshair, &line, &circle};
+    for (int h = 0; h < 3; ++h)
+      for (std::size_t w = 0; w < words[h].size(); ++w) handles[h]->host_data[w] = words[h][w];
   }
 
-  void expect_changes(std::initializer_list<CWidget*> widgets) {
-    ASSERT_EQ(node.changes.size(), widgets.size());
-    std::size_t i = 0;
-    for (CWidget* w : widgets) {
-      EXPECT_EQ(node.changes[i].widget, w) << i;
-      EXPECT_EQ(node.changes[i].reason, 2) << i;
-      EXPECT_EQ(node.changes[i].time, -1.0) << i;
-      ++i;
+  // The node heard of exactly `widgets`, in order, each as a user's edit (reason 2, now).
+  void expect_changes(std::vector<CWidget*> widgets) {
+    std::vector<CWidget*> heard;
+    for (const auto& c : node.changes) {
+      heard.push_back(c.widget);
+      EXPECT_EQ(std::pair(c.reason, c.time), std::pair(2, -1.0));
     }
+    EXPECT_EQ(heard, widgets);
   }
 
   FXNode node;
   OverlayKv view;
   int handle_hit = 0;
-  CNumeric *source_x, *source_y, *target_x, *target_y, *radius_a, *radius_b;
+  CNumeric* source_x = node.Numeric("Source_X", 0.2, -2, 2, 0.001, true);
+  CNumeric* source_y = node.Numeric("Source_Y", 0.3, -2, 2, 0.001, true);
+  CNumeric* target_x = node.Numeric("Target_X", 0.6, -2, 2, 0.001, true);
+  CNumeric* target_y = node.Numeric("Target_Y", 0.7, -2, 2, 0.001, true);
+  CNumeric* radius_a = node.Numeric("Radius A", 0.2, 0, 2, 0.005, true);
+  CNumeric* radius_b = node.Numeric("Radius B", 0.1, 0, 2, 0.005, true);
   PositionControlKv source, target;
   SizeControlKv size_a, size_b;
   CrosshairOverlayKv crosshair;
@@ -75,68 +66,58 @@ class Handles : public ::testing::Test {
   CircleOverlayKv circle;
 };
 
+// A press takes a handle strictly within five pixels over the zoom; hovering lights it
+// without taking it.
 TEST_F(Handles, PressHitsWithinFivePixelsOverZoomStrictly) {
-  crosshair.pos_x = 0.5f;
-  crosshair.pos_y = 0.5f;
+  crosshair.pos_x = crosshair.pos_y = 0.5f;
   view.draw_crosshair(crosshair);  // at (500, 250)
   struct Case {
     float zoom, dx, dy;
     int hit;
-  } cases[] = {{1, 4.9f, 4.9f, 1}, {1, -4.9f, -4.9f, 1}, {1, 5, 0, 0},
-               {1, 0, -5, 0},      {2, 2.4f, -2.4f, 1},  {2, 2.5f, 0, 0}};
-  for (const Case& c : cases) {
+  };
+  for (Case c : {Case{1, 4.9f, 4.9f, 1}, {1, -4.9f, -4.9f, 1}, {1, 5, 0, 0}, {1, 0, -5, 0}, {2, 2.4f, -2.4f, 1},
+                 {2, 2.5f, 0, 0}}) {
     view.zoom = c.zoom;
     handle_hit = 0;
     crosshair.pointer(kPress, 500 + c.dx, 250 + c.dy);
-    EXPECT_EQ(crosshair.grabbed, c.hit) << c.zoom << " " << c.dx << " " << c.dy;
-    EXPECT_EQ(crosshair.hover, c.hit);
-    EXPECT_EQ(handle_hit, c.hit);
+    EXPECT_EQ((std::vector<int>{crosshair.grabbed, crosshair.hover, handle_hit}), std::vector<int>(3, c.hit))
+        << c.zoom << " " << c.dx << " " << c.dy;
     crosshair.pointer(kRelease, 0, 0);
   }
   view.zoom = 1;
   handle_hit = 0;
-  crosshair.pointer(kHover, 501, 251);  // hovering lights the handle without taking it
-  EXPECT_EQ(crosshair.hover, 1);
-  EXPECT_EQ(crosshair.grabbed + handle_hit, 0);
+  crosshair.pointer(kHover, 501, 251);
+  EXPECT_EQ((std::vector<int>{crosshair.grabbed, crosshair.hover, handle_hit}), (std::vector<int>{0, 1, 0}));
 }
 
+// The crosshair jumps under the pointer at once and writes its widgets while dragging,
+// but reports X then Y only on release; without a grab, drags change nothing.
 TEST_F(Handles, CrosshairJumpsUnderThePointerAndReportsXThenYOnRelease) {
-  crosshair.pos_x = 0.5f;
-  crosshair.pos_y = 0.5f;
-  view.draw_crosshair(crosshair);
-  crosshair.pointer(kPress, 503, 248);
-  crosshair.pointer(kDrag, 503, 248);  // grabbed 3 pixels off: the centre follows at once
-  EXPECT_EQ(crosshair.pos_x, 503.0f / 1000.0f);
-  EXPECT_EQ(crosshair.pos_y, 248.0f / 500.0f);
-  EXPECT_EQ(source_x->value, static_cast<double>(503.0f / 1000.0f));
-  EXPECT_EQ(source.value_x, source_x->value);  // fetched
-  EXPECT_TRUE(node.changes.empty());  // nothing is reported while dragging
-
-  crosshair.pointer(kDrag, 600, 100);
-  crosshair.pointer(kRelease, 600, 100);
-  EXPECT_EQ(source_x->value, static_cast<double>(0.6f));
-  EXPECT_EQ(source_y->value, static_cast<double>(0.2f));
-  EXPECT_EQ(crosshair.grabbed, 0);
-  expect_changes({source_x, source_y});
-}
-
-TEST_F(Handles, WithoutAGrabDragAndReleaseChangeAndReportNothing) {
-  crosshair.pos_x = 0.5f;
-  crosshair.pos_y = 0.5f;
+  crosshair.pos_x = crosshair.pos_y = 0.5f;
   view.draw_crosshair(crosshair);
   view.draw_line(line);
   crosshair.pointer(kPress, 900, 400);
   line.pointer(kPress, 900, 400);
-  EXPECT_EQ(handle_hit, 0);
-  for (OverlayControlKv* h :
-       {static_cast<OverlayControlKv*>(&crosshair), static_cast<OverlayControlKv*>(&line)}) {
+  for (OverlayControlKv* h : std::initializer_list<OverlayControlKv*>{&crosshair, &line}) {
     h->pointer(kDrag, 510, 260);
     h->pointer(kRelease, 510, 260);
   }
-  EXPECT_EQ(crosshair.pos_x, 0.5f);
-  EXPECT_EQ(source_x->value, 0.2);
-  EXPECT_EQ(target_y->value, 0.7);
-  EXPECT_TRUE(node.changes.empty());
+  EXPECT_EQ((std::vector<double>{crosshair.pos_x, source_x->value, target_y->value}),
+            (std::vector<double>{0.5, 0.2, 0.7}));
+  EXPECT_EQ(handle_hit, 0);
+  expect_changes({});
+
+  crosshair.pointer(kPress, 503, 248);
+  crosshair.pointer(kDrag, 503, 248);  // grabbed 3 pixels off: the centre follows at once
+  EXPECT_EQ(std::pair(crosshair.pos_x, crosshair.pos_y), std::pair(503.0f / 1000.0f, 248.0f / 500.0f));
+  EXPECT_EQ(source_x->value, static_cast<double>(503.0f / 1000.0f));
+  EXPECT_EQ(source.value_x, source_x->value);  // fetched
+  expect_changes({});
+  crosshair.pointer(kDrag, 600, 100);
+  crosshair.pointer(kRelease, 600, 100);
+  EXPECT_EQ(std::pair(source_x->value, source_y->value), std::pair(double{0.6f}, double{0.2f}));
+  EXPECT_EQ(crosshair.grabbed, 0);
+  expect_changes({source_x, source_y});
 }
 
 TEST_F(Handles, LineDragMovesBothEndsWithItsMidpoint) {
@@ -156,29 +137,26 @@ TEST_F(Handles, LineDragMovesBothEndsWithItsMidpoint) {
   expect_changes({source_x, source_y, target_x, target_y});
 }
 
-TEST_F(Handles, RadiusGripSetsTwiceTheDistanceInHalfViewWidths) {
-  circle.cx = 0.5f;
-  circle.cy = 0.5f;
-  circle.rx = 0.3f;
-  circle.ry = 0.3f;
+// With radius_only, grip 2 alone is live and sets twice the distance in half view
+// widths; otherwise the corner grip scales both radii along its rotated diagonal and
+// grip 3 sets ry alone.
+TEST_F(Handles, CircleGripsSetTheirRadii) {
+  circle.cx = circle.cy = 0.5f;
+  circle.rx = circle.ry = 0.3f;
   circle.radius_only = 1;
   view.draw_circle(circle);  // grip 2 at (650, 250)
-  EXPECT_EQ(gl_recorder::loops().size(), 1u);  // only grip 2 has a square
-
-  // Grip 3 is not live while radius_only is set.
+  EXPECT_EQ(gl_recorder::loops().size(), 1u);
   circle.pointer(kPress, circle.grip_x[2], circle.grip_y[2]);
   EXPECT_EQ(circle.grabbed, 0);
-
   circle.pointer(kPress, 651, 250);
   EXPECT_EQ(circle.grabbed, 2);
   circle.pointer(kDrag, 600, 250);  // 100 pixels from the centre
-  EXPECT_EQ(radius_a->value, static_cast<double>(0.2f));
-  EXPECT_EQ(radius_b->value, 0.1);  // ry untouched
+  EXPECT_EQ(std::pair(radius_a->value, radius_b->value), std::pair(double{0.2f}, 0.1));
   circle.pointer(kRelease, 600, 250);
   expect_changes({radius_a});
-}
 
-TEST_F(Handles, CornerGripScalesBothRadiiAlongItsRotatedDiagonal) {
+  node.changes.clear();
+  gl_recorder::clear();
   circle.cx = 0.4f;
   circle.cy = 0.6f;
   circle.rx = 0.2f;
@@ -187,10 +165,7 @@ TEST_F(Handles, CornerGripScalesBothRadiiAlongItsRotatedDiagonal) {
   circle.radius_only = 0;
   view.draw_circle(circle);
   EXPECT_EQ(gl_recorder::loops().size(), 3u);
-  const float gx = circle.grip_x[0];
-  const float gy = circle.grip_y[0];
-  const float cx = 400.0f, cy = 300.0f;
-
+  const float gx = circle.grip_x[0], gy = circle.grip_y[0], cx = 400.0f, cy = 300.0f;
   circle.pointer(kPress, gx, gy);
   ASSERT_EQ(circle.grabbed, 1);
   circle.pointer(kDrag, gx, gy);  // where it was: nothing changes
@@ -199,11 +174,8 @@ TEST_F(Handles, CornerGripScalesBothRadiiAlongItsRotatedDiagonal) {
   EXPECT_NEAR(circle.rx, 0.6, 1e-5);
   EXPECT_NEAR(circle.ry, 0.3, 1e-5);
   circle.pointer(kRelease, 0, 0);
-  EXPECT_EQ(radius_a->value, static_cast<double>(circle.rx));
-  EXPECT_EQ(radius_b->value, static_cast<double>(circle.ry));
+  EXPECT_EQ(std::pair(radius_a->value, radius_b->value), std::pair(double{circle.rx}, double{circle.ry}));
   expect_changes({radius_a, radius_b});
-
-  // Grip 3 sets ry alone.
   view.draw_circle(circle);
   circle.pointer(kPress, circle.grip_x[2], circle.grip_y[2]);
   ASSERT_EQ(circle.grabbed, 3);

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 #include <hwy/tests/hwy_gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "render/sub_pixel_shift.h"
@@ -15,30 +13,19 @@
 
 namespace {
 
-StampPtr random_stamp(std::int32_t w, std::int32_t h, unsigned seed) {
-  StampPtr st(stamp_create(w, h, false));
-  std::mt19937 rng(seed);
-  for (std::int32_t k = 0; k < w * h; ++k) {
-    st->density[k] = static_cast<std::int32_t>(rng() % 258);  // 257 as built, clamped once shifted
-    st->shade[k] = static_cast<float>(rng()) / 4294967296.0f;
-  }
-  return st;
-}
-
 class StampRowsShift : public hwy::TestWithParamTarget {};
 HWY_TARGET_INSTANTIATE_TEST_SUITE_P(StampRowsShift);
 
 // The vector rows equal the rows of the scalar shift for stamp sizes below and above the
 // vector widths, fractions of every kind (0, tiny, halves, near and past one, NaN) and
-// row ranges at both ends and inside.
+// row ranges at both ends and inside; a range the scalar shift refuses is refused too.
 TEST_P(StampRowsShift, MatchesTheScalarShiftBitForBit) {
-  const float kNaN = std::numeric_limits<float>::quiet_NaN();
-  const float fractions[] = {0.0f, -0.0f, 1e-7f, -1e-7f, 0.5f, -0.5f, 0.3f, 0.999f, -0.999f, 1.5f, -2.0f, kNaN};
-  const std::pair<std::int32_t, std::int32_t> sizes[] = {{1, 1}, {3, 3}, {7, 5}, {17, 17}, {61, 40}};
-  for (auto [w, h] : sizes) {
+  const float fractions[] = {0.0f, -0.0f, 1e-7f, -1e-7f, 0.5f, -0.5f, 0.3f, 0.999f, -0.999f, 1.5f, -2.0f,
+                             std::numeric_limits<float>::quiet_NaN()};
+  for (auto [w, h] : {std::pair{1, 1}, {3, 3}, {7, 5}, {17, 17}, {61, 40}}) {
     const StampPtr st = random_stamp(w, h, static_cast<unsigned>(w * 131 + h));
-    for (float fx : fractions) {
-      for (float fy : fractions) {
+    for (float fx : fractions)
+      for (float fy : fractions)
         for (auto [first, last] : {std::pair{0, h + 1}, {0, 0}, {h + 1, h + 1}, {1, h / 2 + 1}}) {
           const StampPtr want(shift_stamp_rows(st.get(), fx, fy, first, last));
           ASSERT_TRUE(want);
@@ -46,15 +33,11 @@ TEST_P(StampRowsShift, MatchesTheScalarShiftBitForBit) {
           std::vector<std::int32_t> density(n, -7);
           std::vector<float> shade(n, -7.0f);
           ASSERT_TRUE(shift_stamp_rows_into(st.get(), fx, fy, first, last, density.data(), shade.data()));
-          ASSERT_EQ(std::memcmp(density.data(), want->density, n * sizeof(std::int32_t)), 0)
-              << w << "x" << h << " by (" << fx << ", " << fy << "), rows " << first << ".." << last;
-          ASSERT_EQ(std::memcmp(shade.data(), want->shade, n * sizeof(float)), 0)
+          ASSERT_TRUE(std::memcmp(density.data(), want->density, n * sizeof(std::int32_t)) == 0 &&
+                      std::memcmp(shade.data(), want->shade, n * sizeof(float)) == 0)
               << w << "x" << h << " by (" << fx << ", " << fy << "), rows " << first << ".." << last;
         }
-      }
-    }
   }
-  // A range the scalar shift refuses is refused too.
   const StampPtr st = random_stamp(5, 5, 1);
   std::int32_t d[7];
   float s[7];

@@ -5,9 +5,6 @@
 #include <hwy/tests/hwy_gtest.h>
 
 #include <cstdint>
-#include <memory>
-#include <random>
-#include <string>
 #include <vector>
 
 #include "support/effect_fixtures.h"
@@ -18,14 +15,14 @@ constexpr std::int32_t kWidth = 128;  // powers of two: x * W keeps the fraction
 constexpr std::int32_t kHeight = 64;
 
 struct Case {
-  std::string name;
+  const char* name;
   float px, py;  // stamp centre in pixels (whole part and fraction)
   std::int32_t level;
   float mag, tx, ty;  // Texture Mag x 0.01, Texture X and Y x 0.2
   double seethe;
   float density;
-  bool random_stamp;  // replace the level's stamp with random planes
-  int fill = -1;      // the output's samples: a fixed pattern, or this value everywhere
+  bool random_planes;  // replace the level's stamp with random planes
+  int fill = -1;       // the output's samples: a fixed pattern, or this value everywhere
 };
 
 const Case kCases[] = {
@@ -47,81 +44,46 @@ const Case kCases[] = {
 };
 
 // Bands a frame may be split into: whole, two halves, and uneven slices.
-const std::vector<std::pair<std::int32_t, std::int32_t>> kBands[] = {
-    {{0, kHeight - 1}},
-    {{0, 31}, {32, kHeight - 1}},
-    {{0, 4}, {5, 5}, {6, 40}, {41, kHeight - 1}},
-};
+using Bands = std::vector<std::pair<std::int32_t, std::int32_t>>;
+const Bands kBands[] = {{{0, kHeight - 1}}, {{0, 31}, {32, kHeight - 1}}, {{0, 4}, {5, 5}, {6, 40}, {41, kHeight - 1}}};
 
-struct Scene {
-  std::unique_ptr<Brumel> b = std::make_unique<Brumel>();
-  ImageBuffer out{kWidth, kHeight};
-  CloudSystem* s = b->system;
-  Particle* p = nullptr;
-  int fill;
-
-  explicit Scene(const Case& c) : fill(c.fill) {
-    set_default_stamp_inputs(*s);
-    s->lit_colour_0 = 30000.0f;
-    s->lit_colour_1 = 21000.0f;
-    s->lit_colour_2 = 12000.0f;
-    s->cloud_colour_0 = 4000.0f;
-    s->cloud_colour_1 = 9000.0f;
-    s->cloud_colour_2 = 15000.0f;
-    s->density = c.density;
-    s->use_textured = 1;
-    s->texture_mag = c.mag;
-    s->texture_x = c.tx;
-    s->texture_y = c.ty;
-    s->current_frame = 37.0f;
-    b->seethe.value = c.seethe;
-    b->frame_width = s->frame_width = kWidth;
-    b->frame_height = s->frame_height = kHeight;
-    b->output_image.image = &out;
-    b->rebuild_stamps();
-    if (c.random_stamp) {
-      PuffStamp*& st = s->stamps[c.level];
-      const std::int32_t side = st->width;
-      stamp_free(st);
-      st = stamp_create(side, side, false);
-      std::mt19937 rng(static_cast<unsigned>(c.level));
-      for (std::int32_t k = 0; k < side * side; ++k) {
-        st->density[k] = static_cast<std::int32_t>(rng() % 258);
-        st->shade[k] = static_cast<float>(rng() % 1001) / 1000.0f;
-      }
-    }
-    p = take_particle(s);
-    p->x = c.px / kWidth;
-    p->y = c.py / kHeight;
-    p->size = p->min_size = c.level;
-    p->lifetime = 100;
-    p->age = 50;
-    p->phase = 12.5f;
+std::vector<std::uint16_t> draw(Scene& sc, const Particle* p, int fill, bool reference, const Bands& bands) {
+  fill_image(*sc.out, fill);
+  for (auto [first, last] : bands) {
+    if (reference)
+      sc.b->draw_puff_reference(p, first, last);
+    else
+      sc.b->draw_puff(p, first, last);
   }
-
-  std::vector<std::uint16_t> draw(bool reference,
-                                  const std::vector<std::pair<std::int32_t, std::int32_t>>& bands) {
-    fill_image(out, fill);
-    for (auto [first, last] : bands) {
-      if (reference)
-        b->draw_puff_reference(p, first, last);
-      else
-        b->draw_puff(p, first, last);
-    }
-    return {out.pixels, out.pixels + static_cast<std::size_t>(kWidth) * kHeight * 4};
-  }
-};
+  return sc.pixels();
+}
 
 class TexturedDraw : public hwy::TestWithParamTarget {};
 HWY_TARGET_INSTANTIATE_TEST_SUITE_P(TexturedDraw);
 
 TEST_P(TexturedDraw, MatchesTheReferenceDrawBitForBit) {
   for (const Case& c : kCases) {
-    Scene sc(c);
-    const auto expected = sc.draw(true, kBands[0]);
-    ASSERT_TRUE(expected != sc.draw(true, {})) << c.name << ": the puff must show";
+    Scene sc(kWidth, kHeight);
+    CloudSystem& s = *sc.s;
+    s.density = c.density;
+    s.use_textured = 1;
+    s.texture_mag = c.mag;
+    s.texture_x = c.tx;
+    s.texture_y = c.ty;
+    s.current_frame = 37.0f;
+    sc.b->seethe.value = c.seethe;
+    if (c.random_planes) {
+      PuffStamp*& st = s.stamps[c.level];
+      const std::int32_t side = st->width;
+      stamp_free(st);
+      st = random_stamp(side, side, static_cast<unsigned>(c.level)).release();
+    }
+    Particle* p = sc.add(c.px / kWidth, c.py / kHeight, c.level);
+    p->phase = 12.5f;
+    const auto expected = draw(sc, p, c.fill, true, kBands[0]);
+    ASSERT_TRUE(expected != draw(sc, p, c.fill, true, {})) << c.name << ": the puff must show";
     for (const auto& bands : kBands)
-      ASSERT_TRUE(sc.draw(false, bands) == expected) << c.name << ", " << bands.size() << " bands";
+      ASSERT_TRUE(draw(sc, p, c.fill, false, bands) == expected) << c.name << ", " << bands.size() << " bands";
   }
 }
 
