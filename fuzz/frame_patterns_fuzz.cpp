@@ -5,9 +5,9 @@
 #include <string>
 
 #include "app/app_error.h"
-#include "app/frame_range.h"
-#include "app/image_sequence.h"
-#include "app/image_size.h"
+#include "app/shot/frame_range.h"
+#include "app/images/image_sequence.h"
+#include "app/images/image_size.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

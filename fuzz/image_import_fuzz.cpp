@@ -10,7 +10,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include "app/app_error.h"
-#include "app/image_io.h"
+#include "app/images/image_io.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // One thread: a pool started per image would cost more than the reading.

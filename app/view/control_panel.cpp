@@ -8,7 +8,7 @@
 #include <cmath>
 #include <map>
 
-#include "app/widget_table.h"
+#include "app/settings/widget_table.h"
 #include "assim/number_text.h"
 
 namespace {

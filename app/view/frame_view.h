@@ -2,7 +2,7 @@
 // Drawing in the window's OpenGL 2.1 context: the node's output frame as a
 // texture, the side-view strip below it, and the node's overlay in the
 // projection the node expects.
-#include "app/host_image.h"
+#include "app/images/host_image.h"
 #include "app/view/view_geometry.h"
 #include "assim/fx_node.h"
 

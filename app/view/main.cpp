@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "app/app_error.h"
-#include "app/frame_range.h"
-#include "app/image_size.h"
-#include "app/shot_options_cli.h"
+#include "app/shot/frame_range.h"
+#include "app/images/image_size.h"
+#include "app/commands/shot_options_cli.h"
 #include "app/view/viewer.h"
 #include "assim/number_text.h"
 

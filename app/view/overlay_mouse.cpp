@@ -1,6 +1,6 @@
 #include "app/view/overlay_mouse.h"
 
-#include "app/settings.h"
+#include "app/settings/settings.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // that next step (as a host does), and only a restart replays from the start.
 #include <optional>
 
-#include "app/frame_range.h"
+#include "app/shot/frame_range.h"
 
 class Playback {
  public:

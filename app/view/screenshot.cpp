@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app_error.h"
-#include "app/image_io.h"
+#include "app/images/image_io.h"
 
 void write_screenshot(const std::string& path) {
   GLint viewport[4];

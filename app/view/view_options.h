@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/image_size.h"
-#include "app/shot_setup.h"
+#include "app/images/image_size.h"
+#include "app/shot/shot_setup.h"
 
 inline constexpr ImageSize kDefaultWindow{1600, 900};
 

@@ -13,7 +13,7 @@
 #include <filesystem>
 
 #include "app/app_error.h"
-#include "app/widget_lookup.h"
+#include "app/settings/widget_lookup.h"
 #include "assim/services.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/node_messages.h"
+#include "app/shot/node_messages.h"
 #include "app/view/control_panel.h"
 #include "app/view/frame_view.h"
 #include "app/view/overlay_mouse.h"

@@ -1,0 +1,52 @@
+#include "app/commands/shot_options_cli.h"
+
+void add_shot_options(CLI::App& command, ShotOptions& shot) {
+  SettingsRequest& settings = shot.settings;
+  command
+      .add_option("-i,--input", shot.input,
+                  "Input image or sequence (any format OpenImageIO reads); default: an "
+                  "embedded dusk sky")
+      ->type_name("PATTERN");
+  command
+      .add_option("--matte", shot.matte,
+                  "Second input, image or sequence, for the birth matte (\"Use Birth Ma\")")
+      ->type_name("PATTERN");
+  command
+      .add_option("--input-colorspace", shot.input_colorspace,
+                  "Colour space of the input (OCIO's configuration, else built-in: linear, "
+                  "sRGB); default: what the file says, else scene-linear for float files "
+                  "(EXR) and sRGB for 8- and 16-bit ones")
+      ->type_name("SPACE");
+  command.add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 64).description(""));
+  command
+      .add_option("--module", shot.module_path,
+                  "Node module to load; default: BrumelKv.node next to this program")
+      ->type_name("PATH");
+  command
+      .add_option("--load", settings.load_file,
+                  "Settings document to start from, or an image written by brumel render "
+                  "(.exr or .png: its settings)")
+      ->type_name("FILE");
+  command
+      .add_option("--demo", settings.demo,
+                  "Demo preset: Drift, Contraints, Simple 3D, Bombard, Sunset, Sky Writing, "
+                  "Billow (any case)")
+      ->type_name("NAME");
+  command
+      .add_option("--set", settings.sets,
+                  "\"Widget Name=VALUE\" or \"#INDEX=VALUE\"; repeatable, applied in order "
+                  "(a name repeated on several pages means its first widget that takes a "
+                  "value: \"PreRoll=100\" is the number, not the button)")
+      ->type_name("\"NAME=VALUE\"")
+      ->take_all();
+  command
+      .add_option("--key", settings.keys,
+                  "Keyframes \"Widget Name=FRAME:VALUE,FRAME:VALUE\"; repeatable (a "
+                  "colour's value keeps its commas: \"Light=1:1,1,1,1,48:1,0.5,0,1\")")
+      ->type_name("\"NAME=F:V,F:V\"")
+      ->take_all();
+  command.add_flag("--preroll", settings.preroll,
+                   "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
+}

@@ -1,0 +1,231 @@
+#include "app/farm/farm_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "app/app_error.h"
+#include "app/farm/child_process.h"
+#include "app/images/image_io.h"
+#include "app/images/image_sequence.h"
+#include "app/shot/output_files.h"
+#include "app/settings/settings.h"
+#include "app/shot/shot_setup.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFarmFooter = R"(
+The options after the farm's own are those of `brumel render` (see `brumel
+render --help`). The farm checks the shot as a render does, writes its settings
+once to JOB_FOLDER/settings.json and runs every chunk as
+
+  brumel render --load JOB_FOLDER/settings.json [--preroll] --shot-start S \
+      --frames CHUNK --skip-existing -o OUTPUT [the inputs, size, threads, module,
+      output options]
+
+so every frame equals the same frame of a run on one machine, and a rerun of the
+same farm command renders only the frames still missing.
+
+Examples:
+  brumel farm --slurm --chunks 3 --wait --demo Drift --preroll --frames 1-12 \
+      --size 160x90 -o farm/c.####.png
+  brumel farm --slurm --chunks 8 --dry-run -i plate.####.exr --frames 1001-1100 -o out/c.####.exr
+  brumel farm --print-commands --chunks 4 -i plate.####.exr --frames 1001-1100 \
+      -o out/c.####.exr | parallel -j4)";
+
+std::string self_path() {
+  std::error_code error;
+  const fs::path self = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string("brumel") : self.string();
+}
+
+std::string joined(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) line += (line.empty() ? "" : " ") + shell_word(word);
+  return line;
+}
+
+std::string job_folder(const FarmOptions& options) {
+  if (!options.job_folder.empty()) return fs::absolute(options.job_folder).string();
+  fs::path folder = fs::path(options.render.output).parent_path();
+  return fs::absolute((folder.empty() ? fs::path(".") : folder) / "brumel-farm").lexically_normal().string();
+}
+
+}  // namespace
+
+std::vector<FrameList> split_frames(const FrameList& frames, int chunks) {
+  if (chunks < 1 || chunks > frames.count()) {
+    throw AppError("--chunks " + std::to_string(chunks) + ": give 1 to " +
+                   std::to_string(frames.count()) + " chunks for the " +
+                   std::to_string(frames.count()) + " frames " + frames.text());
+  }
+  std::vector<FrameList> parts;
+  const std::vector<int>& all = frames.frames();
+  std::size_t begin = 0;
+  for (int i = 0; i < chunks; ++i) {
+    const std::size_t size = all.size() / chunks + (static_cast<std::size_t>(i) < all.size() % chunks ? 1 : 0);
+    parts.emplace_back(std::vector<int>(all.begin() + begin, all.begin() + begin + size));
+    begin += size;
+  }
+  return parts;
+}
+
+std::vector<std::string> chunk_command(const FarmOptions& options, const std::string& program,
+                                       const std::string& settings_file, const FrameList& chunk) {
+  const RenderOptions& render = options.render;
+  const ShotOptions& shot = render.shot;
+  std::vector<std::string> words{program, "render", "--load", settings_file};
+  if (shot.settings.preroll) words.push_back("--preroll");
+  words.insert(words.end(), {"--shot-start", std::to_string(shot.shot_start), "--frames",
+                             chunk.text(), "--skip-existing"});
+  if (render.quiet) {
+    words.push_back("-q");
+  } else {
+    words.insert(words.end(), {"--progress", render.progress.empty() ? "lines" : render.progress});
+  }
+  if (!shot.input.empty()) words.insert(words.end(), {"-i", shot.input});
+  if (!shot.matte.empty()) words.insert(words.end(), {"--matte", shot.matte});
+  if (!shot.input_colorspace.empty()) {
+    words.insert(words.end(), {"--input-colorspace", shot.input_colorspace});
+  }
+  if (render.element) words.push_back("--element");
+  if (!render.output_colorspace.empty()) {
+    words.insert(words.end(), {"--output-colorspace", render.output_colorspace});
+  }
+  if (shot.size) {
+    words.insert(words.end(), {"--size", std::to_string(shot.size->width) + "x" +
+                                             std::to_string(shot.size->height)});
+  }
+  if (shot.threads > 0) words.insert(words.end(), {"--threads", std::to_string(shot.threads)});
+  if (!shot.module_path.empty()) words.insert(words.end(), {"--module", shot.module_path});
+  const OutputOptions& output = render.output_options;
+  if (!output.datatype.empty()) words.insert(words.end(), {"--datatype", output.datatype});
+  if (!output.compression.empty()) words.insert(words.end(), {"--compression", output.compression});
+  if (output.quality != 0) words.insert(words.end(), {"--quality", std::to_string(output.quality)});
+  words.insert(words.end(), {"-o", render.output});
+  return words;
+}
+
+std::string slurm_script(const FarmOptions& options, const std::string& program,
+                         const std::string& settings_file, const std::vector<FrameList>& chunks) {
+  const std::string folder = fs::path(settings_file).parent_path().string();
+  std::error_code error;
+  const std::string here = fs::current_path(error).string();
+  std::string script = "#!/bin/bash\n";
+  script += "#SBATCH --job-name=brumel-" + fs::path(options.render.output).stem().stem().string() + "\n";
+  script += "#SBATCH --array=0-" + std::to_string(chunks.size() - 1) + "\n";
+  script += "#SBATCH --output=" + folder + "/chunk-%a.log\n";
+  if (!here.empty()) script += "#SBATCH --chdir=" + here + "\n";
+  if (options.render.shot.threads > 0) {
+    script += "#SBATCH --cpus-per-task=" + std::to_string(options.render.shot.threads) + "\n";
+  }
+  script += "# Task i renders chunk i of frames " + options.render.shot.frames.text() +
+            " from the shot start " + std::to_string(options.render.shot.shot_start) +
+            "; frames already on disk are skipped.\nset -eu\nchunks=(";
+  for (std::size_t i = 0; i < chunks.size(); ++i) script += (i ? " " : "") + shell_word(chunks[i].text());
+  script += ")\n";
+  std::vector<std::string> words = chunk_command(options, program, settings_file, chunks.front());
+  std::string line;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const bool frames = i > 0 && words[i - 1] == "--frames";
+    line += (i ? " " : "") + (frames ? std::string("\"${chunks[$SLURM_ARRAY_TASK_ID]}\"") : shell_word(words[i]));
+  }
+  return script + "exec " + line + "\n";
+}
+
+void add_farm_options(CLI::App& app, FarmOptions& options,
+                      const std::function<void(CLI::App*)>& add_render_options) {
+  CLI::App* farm = app.add_subcommand(
+      "farm",
+      "Split a shot into chunks for a render farm: a Slurm job array, or one `brumel render` "
+      "command per chunk");
+  farm->add_flag("--slurm", options.slurm, "Submit the chunks as one Slurm job array (sbatch --array)");
+  farm->add_flag("--print-commands", options.print_commands,
+                 "Print one `brumel render` command per chunk, for any farm manager");
+  farm->add_option("--chunks", options.chunks, "Chunks to split the frames into")
+      ->type_name("N")
+      ->capture_default_str();
+  farm->add_flag("--wait", options.wait,
+                 "Wait until the job array has finished, then name the frames missing (status 1)");
+  farm->add_flag("--dry-run", options.dry_run, "Print the batch script; submit and write nothing");
+  farm->add_option("--job-folder", options.job_folder,
+                   "Folder for the settings document, the batch script and the logs; default: "
+                   "brumel-farm in the output's folder (it must be seen by every machine)")
+      ->type_name("DIR");
+  farm->add_option("--sbatch-arg", options.sbatch_args,
+                   "An argument for sbatch (--partition=render, --time=1:00:00); repeatable")
+      ->type_name("ARG")
+      ->allow_extra_args(false);
+  add_render_options(farm);
+  farm->footer(kFarmFooter);
+}
+
+int run_farm(const FarmOptions& options) {
+  if (options.slurm == options.print_commands) {
+    throw AppError("brumel farm: give --slurm (a Slurm job array) or --print-commands (one "
+                   "command per chunk)");
+  }
+  const RenderOptions& render = options.render;
+  const ImageSequence output(render.output);
+  if (!output.is_sequence()) {
+    throw AppError("output \"" + render.output + "\" has no frame number pattern; a farm writes "
+                   "a sequence: add #### or %04d to the name");
+  }
+  const std::vector<FrameList> chunks = split_frames(render.shot.frames, options.chunks);
+  const std::string folder = job_folder(options);
+  const std::string settings_file = folder + "/settings.json";
+  const std::string program = self_path();
+  if (options.dry_run && options.slurm) {
+    std::cout << slurm_script(options, program, settings_file, chunks);
+    return 0;
+  }
+
+  // Everything a render checks is checked here once, before any chunk runs.
+  refuse_writing_over_inputs(output, render.shot.frames, render.shot);
+  std::unique_ptr<Shot> shot = prepare_shot(render.shot);
+  prepare_output(output.frame_path(render.shot.frames.first()));
+  check_output_options(render.output_options, output.frame_path(render.shot.frames.first()));
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) throw AppError("cannot create the job folder \"" + folder + "\": " + error.message());
+  save_settings(*shot->node, settings_file);
+  if (!render.save_file.empty()) save_settings(*shot->node, render.save_file);
+
+  if (options.print_commands) {
+    for (const FrameList& chunk : chunks) {
+      std::cout << joined(chunk_command(options, program, settings_file, chunk)) << "\n";
+    }
+    return 0;
+  }
+
+  const std::string script_file = folder + "/job.sh";
+  std::ofstream(script_file) << slurm_script(options, program, settings_file, chunks);
+  std::vector<std::string> sbatch{"sbatch", "--parsable"};
+  if (options.wait) sbatch.push_back("--wait");
+  sbatch.insert(sbatch.end(), options.sbatch_args.begin(), options.sbatch_args.end());
+  sbatch.push_back(script_file);
+  const ChildResult submitted = run_child(sbatch);
+  std::string job = submitted.out.substr(0, submitted.out.find_first_of(";\n"));
+  if (job.empty()) {
+    throw AppError("sbatch did not submit the job (status " + std::to_string(submitted.status) +
+                   "); the script is " + script_file);
+  }
+  std::fprintf(stderr, "brumel: job %s: %zu chunks of frames %s, logs in %s/chunk-N.log\n",
+               job.c_str(), chunks.size(), render.shot.frames.text().c_str(), folder.c_str());
+  if (!options.wait) return 0;
+
+  const std::optional<FrameList> missing = frames_not_on_disk(output, render.shot.frames);
+  if (missing) {
+    std::fprintf(stderr,
+                 "brumel: error: job %s finished with %d frames missing: %s (run the same "
+                 "command again to render only those; logs in %s)\n",
+                 job.c_str(), missing->count(), missing->text().c_str(), folder.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "brumel: job %s finished: all %d frames are on disk\n", job.c_str(),
+               render.shot.frames.count());
+  return 0;
+}

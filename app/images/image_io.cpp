@@ -1,0 +1,221 @@
+#include "app/images/image_io.h"
+
+#include <OpenImageIO/imageio.h>
+#include <OpenImageIO/strutil.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "app/app_error.h"
+#include "app/images/pending_file.h"
+
+namespace fs = std::filesystem;
+using OIIO::ImageInput;
+using OIIO::ImageOutput;
+using OIIO::ImageSpec;
+using OIIO::TypeDesc;
+
+namespace {
+
+// A native pixel of more channels than this is no plate; reading one would
+// need buffers out of proportion to the four channels kept.
+constexpr int kLargestChannels = 64;
+
+// Samples as stored: without this OpenImageIO premultiplies formats with
+// unassociated alpha (PNG) on reading and divides on writing.
+ImageSpec straight_alpha_config() {
+  ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  return config;
+}
+
+// The first line of a library's message, or `fallback` when it said nothing.
+std::string first_line(const std::string& text, const std::string& fallback) {
+  std::string line = text.substr(0, text.find('\n'));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line.empty() ? fallback : line;
+}
+
+// OpenImageIO's DPX reader allocates the user-data length its header gives
+// before it compares it with the file, so a damaged header can ask for 4 GB.
+// A length past the end of the file is refused here, before the reader opens.
+void check_dpx_header(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[36];
+  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return;
+  const bool big = std::memcmp(header, "SDPX", 4) == 0;
+  if (!big && std::memcmp(header, "XPDS", 4) != 0) return;
+  const unsigned char* b = header + 32;
+  const std::uint32_t user_bytes =
+      big ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3])
+          : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0]);
+  std::error_code error;
+  const std::uintmax_t file_bytes = fs::file_size(path, error);
+  // All ones is the format's "not given".
+  if (user_bytes != 0xFFFFFFFFu && !error && user_bytes > file_bytes) {
+    throw AppError("input image \"" + path + "\" is damaged: its DPX header gives " +
+                   std::to_string(user_bytes) + " bytes of user data in a file of " +
+                   std::to_string(file_bytes) + " bytes");
+  }
+}
+
+std::unique_ptr<ImageInput> open_input(const std::string& path) {
+  std::error_code error;
+  if (!fs::exists(path, error)) throw AppError("input image \"" + path + "\" does not exist");
+  if (fs::is_directory(path, error)) throw AppError("input image \"" + path + "\" is a folder");
+  check_dpx_header(path);
+  const ImageSpec config = straight_alpha_config();
+  auto input = ImageInput::open(path, &config);
+  if (!input) {
+    throw AppError("cannot read input image \"" + path +
+                   "\": " + first_line(OIIO::geterror(), "not an image format that can be read"));
+  }
+  const ImageSpec& spec = input->spec();
+  const std::string what = "input image \"" + path + "\"";
+  if (spec.width < 1 || spec.height < 1 || spec.nchannels < 1) throw AppError(what + " has no pixels");
+  if (spec.deep) throw AppError(what + " holds deep samples, not a flat image");
+  if (spec.nchannels > kLargestChannels) {
+    throw AppError(what + " has " + std::to_string(spec.nchannels) + " channels; at most " +
+                   std::to_string(kLargestChannels) + " can be read");
+  }
+  check_image_size(ImageSize{spec.width, spec.height}, what);
+  if (display_size(spec) != ImageSize{spec.width, spec.height}) {
+    check_image_size(display_size(spec), what + "'s display window");
+  }
+  return input;
+}
+
+// Reads the first subimage's first four channels (at most) as `T` and spreads them
+// to RGBA: 1 channel is grey, 2 grey and alpha, 3 RGB with opaque alpha (`opaque`).
+template <class T>
+std::vector<T> read_rgba(ImageInput& input, const std::string& path, TypeDesc type, T opaque) {
+  const ImageSpec& spec = input.spec();
+  const int channels = std::min(spec.nchannels, 4);
+  const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
+  std::vector<T> read(pixels * channels);
+  bool ok = false;
+  try {
+    ok = input.read_image(0, 0, 0, channels, type, read.data());
+  } catch (const std::exception& e) {
+    throw AppError("cannot read input image \"" + path + "\": " + e.what());
+  }
+  // Some readers fill what a truncated file lacks with black and report
+  // success, saying what happened only in their message.
+  const std::string message = input.geterror();
+  if (!ok || !message.empty()) {
+    throw AppError("cannot read input image \"" + path +
+                   "\": " + first_line(message, "the file is truncated or damaged"));
+  }
+  if (channels == 4) return read;
+  std::vector<T> rgba(pixels * 4);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const T* s = &read[i * channels];
+    T* d = &rgba[i * 4];
+    d[0] = s[0];
+    d[1] = channels == 3 ? s[1] : s[0];
+    d[2] = channels == 3 ? s[2] : s[0];
+    d[3] = channels == 2 ? s[1] : opaque;
+  }
+  return rgba;
+}
+
+fs::path folder_of(const std::string& path) {
+  const fs::path parent = fs::path(path).parent_path();
+  return parent.empty() ? fs::path(".") : parent;
+}
+
+}  // namespace
+
+ImageSize read_image_size(const std::string& path) {
+  auto input = open_input(path);
+  const ImageSpec& spec = input->spec();
+  return display_size(spec);
+}
+
+HostImage read_host_image(const std::string& path) {
+  auto input = open_input(path);
+  HostImage image(input->spec().width, input->spec().height);
+  image.samples = read_rgba<std::uint16_t>(*input, path, TypeDesc::UINT16, 65535);
+  return image;
+}
+
+ImageSpec read_image_spec(const std::string& path) { return open_input(path)->spec(); }
+
+OIIO::ImageBuf read_float_image(const std::string& path) {
+  auto input = open_input(path);
+  ImageSpec spec = input->spec();
+  std::vector<float> samples = read_rgba<float>(*input, path, TypeDesc::FLOAT, 1.0f);
+  spec.nchannels = 4;
+  spec.channelnames = {"R", "G", "B", "A"};
+  spec.alpha_channel = 3;
+  spec.set_format(TypeDesc::FLOAT);
+  spec.channelformats.clear();
+  OIIO::ImageBuf image(spec, OIIO::InitializePixels::No);
+  image.set_pixels(OIIO::get_roi(spec), TypeDesc::FLOAT, samples.data());
+  return image;
+}
+
+ImageSize display_size(const ImageSpec& spec) {
+  return spec.full_width > 0 && spec.full_height > 0 ? ImageSize{spec.full_width, spec.full_height}
+                                                     : ImageSize{spec.width, spec.height};
+}
+
+void prepare_output(const std::string& path) {
+  const auto output = ImageOutput::create(path);
+  if (!output) {
+    throw AppError("cannot write \"" + path + "\": " +
+                   first_line(OIIO::geterror(), "the file name's extension is not an image format") +
+                   " (use .exr, .png, .tif, .dpx or .jpg)");
+  }
+  // Only a writer that goes through PendingFile has every write checked.
+  if (!output->supports("ioproxy")) {
+    throw AppError("cannot write \"" + path + "\": the " + output->format_name() +
+                   " format is not written with checked writes (use .exr, .png, .tif, .dpx or .jpg)");
+  }
+  const fs::path folder = folder_of(path);
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error || !fs::is_directory(folder)) {
+    throw AppError("cannot create output folder \"" + folder.string() +
+                   "\": " + (error ? error.message() : "a file of that name is in the way"));
+  }
+  // Only a real file tells: permissions, read-only mounts and full disks all
+  // show up here, also for a user (root) whom access() would let through.
+  std::string probe = (folder / ".brumel-write-test-XXXXXX").string();
+  const int fd = mkstemp(probe.data());
+  if (fd < 0) {
+    throw AppError("output folder \"" + folder.string() +
+                   "\" is not writable: " + std::strerror(errno));
+  }
+  close(fd);
+  fs::remove(probe, error);
+}
+
+void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
+                      const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
+  check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");
+  PendingFile file(path);
+  // Every byte goes through the pending file, which checks each write: some
+  // libraries ignore a failed write, and one ends the process on it.
+  output->set_ioproxy(&file);
+  bool written = false;
+  std::string why;
+  try {
+    written = output->open(file.temporary_path(), spec) &&
+              output->write_image(type, pixels, pixel_stride) && output->close();
+    if (!written) why = output->geterror();
+  } catch (const std::exception& e) {
+    why = e.what();
+  }
+  output.reset();  // closes what is still open before the file goes
+  if (!written) {
+    file.discard();
+    throw AppError("cannot write \"" + path + "\": " + first_line(why, "the image library failed"));
+  }
+  file.commit();
+}

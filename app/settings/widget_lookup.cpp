@@ -1,0 +1,111 @@
+#include "app/settings/widget_lookup.h"
+
+#include <strings.h>
+
+#include <charconv>
+
+#include "app/app_error.h"
+#include "app/settings/name_suggestions.h"
+
+namespace {
+
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+  return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+// "Mode: %s" -> "Mode"; other names unchanged.
+std::string caption_stem(const std::string& name) {
+  std::string stem = name;
+  const std::size_t marker = stem.find("%s");
+  if (marker != std::string::npos) stem.erase(marker);
+  while (!stem.empty() && (stem.back() == ' ' || stem.back() == ':')) stem.pop_back();
+  return stem;
+}
+
+const char* kind_word(WidgetKind kind) {
+  switch (kind) {
+    case WidgetKind::Action:
+      return "a button";
+    case WidgetKind::Label:
+      return "a page label";
+    default:
+      return "a value";
+  }
+}
+
+CWidget* widget_by_index(FXNode& node, const std::string& name) {
+  int index = -1;
+  const char* begin = name.data() + 1;
+  const char* end = name.data() + name.size();
+  auto [ptr, ec] = std::from_chars(begin, end, index);
+  if (ec != std::errc() || ptr != end || begin == end) {
+    throw AppError("bad widget index \"" + name + "\": expected # followed by a number");
+  }
+  CWidget* widget = node.control(index);
+  if (widget == nullptr) {
+    throw AppError("widget index " + name + " is out of range: the node has widgets #0 to #" +
+                   std::to_string(node.num_controls() - 1));
+  }
+  return widget;
+}
+
+}  // namespace
+
+bool takes_value(const CWidget& widget) {
+  return widget.kind() != WidgetKind::Action && widget.kind() != WidgetKind::Label;
+}
+
+std::vector<std::string> value_widget_names(const FXNode& node) {
+  std::vector<std::string> names;
+  for (int i = 0; i < node.num_controls(); ++i) {
+    const CWidget* widget = node.control(i);
+    if (widget != nullptr && takes_value(*widget)) names.push_back(widget->name());
+  }
+  return names;
+}
+
+CWidget& find_value_widget(FXNode& node, const std::string& name) {
+  if (!name.empty() && name[0] == '#') {
+    CWidget* widget = widget_by_index(node, name);
+    if (!takes_value(*widget)) {
+      throw AppError("widget " + name + " \"" + widget->name() + "\" is " +
+                     kind_word(widget->kind()) + " and takes no value");
+    }
+    return *widget;
+  }
+  using Match = bool (*)(const CWidget&, const std::string&);
+  const Match matches[] = {
+      [](const CWidget& w, const std::string& n) { return w.name() == n; },
+      [](const CWidget& w, const std::string& n) { return same_ignoring_case(w.name(), n); },
+      [](const CWidget& w, const std::string& n) {
+        return w.kind() == WidgetKind::Option && same_ignoring_case(caption_stem(w.name()), n);
+      },
+  };
+  for (Match match : matches) {
+    for (int i = 0; i < node.num_controls(); ++i) {
+      CWidget* widget = node.control(i);
+      if (widget != nullptr && takes_value(*widget) && match(*widget, name)) return *widget;
+    }
+  }
+  for (int i = 0; i < node.num_controls(); ++i) {
+    const CWidget* widget = node.control(i);
+    if (widget != nullptr && same_ignoring_case(widget->name(), name)) {
+      throw AppError(
+          "widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
+          " and takes no value" +
+          (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")" : ""));
+    }
+  }
+  throw AppError("unknown widget \"" + name + "\"" + did_you_mean(name, value_widget_names(node)) +
+                 "; `brumel info` lists every widget");
+}
+
+CWidget& find_button(FXNode& node, const std::string& name) {
+  for (int i = 0; i < node.num_controls(); ++i) {
+    CWidget* widget = node.control(i);
+    if (widget != nullptr && widget->kind() == WidgetKind::Action && widget->name() == name) {
+      return *widget;
+    }
+  }
+  throw AppError("the node has no button \"" + name + "\"");
+}

@@ -1,0 +1,65 @@
+#include "app/shot/node_module.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "app/app_error.h"
+
+namespace {
+
+std::string loader_message() {
+  const char* text = dlerror();
+  return text != nullptr ? text : "unknown loader error";
+}
+
+}  // namespace
+
+NodeModule::NodeModule(const std::string& path) : path_(path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    throw AppError("node module \"" + path + "\" does not exist (build it, or give --module PATH)");
+  }
+  // A name without a folder would send dlopen searching the library path.
+  const std::string absolute = std::filesystem::absolute(path, error).string();
+  dlerror();
+  // Lazy binding: the module's drawing calls are resolved from the host process
+  // only when the viewer overlay is drawn, and rendering never draws it.
+  void* handle = dlopen(absolute.c_str(), RTLD_LAZY | RTLD_LOCAL);
+  if (handle == nullptr) {
+    throw AppError("cannot load node module \"" + path + "\": " + loader_message());
+  }
+  handle_ = std::shared_ptr<void>(handle, [](void* h) { dlclose(h); });
+
+  auto symbol = [&](const char* name) {
+    dlerror();
+    void* address = dlsym(handle, name);
+    if (address == nullptr) {
+      throw AppError("node module \"" + path + "\" does not export " + name + ": " +
+                     loader_message());
+    }
+    return address;
+  };
+  auto info = reinterpret_cast<FXNode_info_fn>(symbol("FXNode_info"));
+  create_ = reinterpret_cast<FXNode_create_fn>(symbol("FXNode_create"));
+  symbol("FXNode_load");  // a host needs all three; a module without one is broken
+
+  char uuid[64] = {};
+  const char* name = info(uuid);
+  node_name_ = name != nullptr ? name : "";
+  type_id_ = std::string(uuid, strnlen(uuid, sizeof uuid - 1));
+}
+
+std::string NodeModule::default_path() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return "BrumelKv.node";
+  return (exe.parent_path() / "BrumelKv.node").string();
+}
+
+NodePtr NodeModule::create() const {
+  FXNode* node = create_();
+  if (node == nullptr) throw AppError("node module \"" + path_ + "\" could not create a node");
+  return NodePtr(node, NodeDeleter{handle_});
+}
