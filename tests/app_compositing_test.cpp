@@ -120,6 +120,11 @@ TEST_F(AppCompositing, LinearPlateCarriesOverRangeValuesAndWindows) {
     EXPECT_GT(uncovered, 0);
     EXPECT_GT(covered, 0);
   }
+  // The element's header gives its shot back: --element and the colour spaces included.
+  const ProgramResult again = run_program(BRUMEL_APP_PATH, work_, root_,
+                                          {"render", "--load", "el_crop.exr", "-i", "crop.exr", "-q", "-o", "again.exr"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(OIIO::ImageBufAlgo::compare(read("again.exr"), read("el_crop.exr"), 0, 0).nfail, 0u);
 }
 
 // A plate of pixel aspect 2 makes the node draw its puffs narrower in pixels (each

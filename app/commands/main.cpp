@@ -58,8 +58,7 @@ starts from that document, and the image's frame, shot start, size (without
 -i) and --preroll are the defaults of --frames, --shot-start, --size and
 --preroll, so
   brumel render --load out/cloud.0042.exr -o again.exr
-renders that frame again (give the inputs, --element and the colour spaces
-again; options given win).
+renders that frame again (give the inputs again; options given win).
 
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
@@ -103,7 +102,14 @@ struct RenderLine {
       check_image_size(loaded->size, "the display window of \"" + shot.settings.load_file + "\"");
       shot.size = loaded->size;
     }
-    if (loaded && loaded->preroll) shot.settings.preroll = true;
+    if (loaded) {
+      if (loaded->preroll) shot.settings.preroll = true;
+      if (loaded->element) options.element = true;
+      if (shot.input_colorspace.empty() && !shot.input.empty()) {
+        shot.input_colorspace = loaded->input_colorspace;
+      }
+      if (options.output_colorspace.empty()) options.output_colorspace = loaded->output_colorspace;
+    }
     return options;
   }
 };

@@ -74,7 +74,11 @@ int run_render(const RenderOptions& options) {
   // Every frame carries the document --save writes, made once; only the writer's
   // thread touches the stamp from here on.
   FrameStamp stamp{0, shot_options.shot_start, shot_options.settings.preroll,
-                   settings_document(*shot->node)};
+                   settings_document(*shot->node), options.element,
+                   sources.has_input() ? colours.of_plate(sources.input_spec(shot_options.frames.first()),
+                                                          shot_options.input_colorspace)
+                                       : std::string(),
+                   output_space};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
   // The node writes its warnings on standard output; they are reported on standard

@@ -85,13 +85,16 @@ void add_frame_metadata(OIIO::ImageSpec& spec, const OIIO::ImageSpec& from, cons
   const bool text_only = format_name == "png";
   for (const auto& [name, value] : {std::pair{kFrameAttribute, stamp.frame},
                                     std::pair{kShotStartAttribute, stamp.shot_start},
-                                    std::pair{kPrerollAttribute, stamp.preroll ? 1 : 0}}) {
+                                    std::pair{kPrerollAttribute, stamp.preroll ? 1 : 0},
+                                    std::pair{kElementAttribute, stamp.element ? 1 : 0}}) {
     if (text_only) {
       spec.attribute(name, std::to_string(value));
     } else {
       spec.attribute(name, value);
     }
   }
+  if (!stamp.input_colorspace.empty()) spec.attribute(kInputSpaceAttribute, stamp.input_colorspace);
+  spec.attribute(kOutputSpaceAttribute, stamp.output_colorspace);
   spec.attribute(kSettingsAttribute, stamp.settings);
 }
 
@@ -119,6 +122,9 @@ StampedImage read_stamped_image(const std::string& path) {
   image.frame = int_attribute(spec, kFrameAttribute);
   image.shot_start = int_attribute(spec, kShotStartAttribute);
   image.preroll = int_attribute(spec, kPrerollAttribute).value_or(0) != 0;
+  image.element = int_attribute(spec, kElementAttribute).value_or(0) != 0;
+  image.input_colorspace = spec.get_string_attribute(kInputSpaceAttribute);
+  image.output_colorspace = spec.get_string_attribute(kOutputSpaceAttribute);
   image.size = ImageSize{spec.full_width, spec.full_height};
   return image;
 }

@@ -17,6 +17,10 @@ struct FrameStamp {
   // The shot's settings document, as --save writes it; empty for an image of no
   // shot, which is stamped with Software alone.
   std::string settings;
+  // How the frame was made of the plate: --element, and the colour spaces used
+  // (the input's empty without an input).
+  bool element = false;
+  std::string input_colorspace, output_colorspace;
 };
 
 // Attribute names. "brumel:frame", "brumel:shot_start" and "brumel:preroll" are
@@ -25,6 +29,9 @@ inline constexpr const char* kSettingsAttribute = "brumel:settings";
 inline constexpr const char* kFrameAttribute = "brumel:frame";
 inline constexpr const char* kShotStartAttribute = "brumel:shot_start";
 inline constexpr const char* kPrerollAttribute = "brumel:preroll";
+inline constexpr const char* kElementAttribute = "brumel:element";
+inline constexpr const char* kInputSpaceAttribute = "brumel:input_colorspace";
+inline constexpr const char* kOutputSpaceAttribute = "brumel:output_colorspace";
 
 // "brumel VERSION", as `brumel --version` prints it.
 std::string software_name();
@@ -48,6 +55,8 @@ struct StampedImage {
   std::string settings;  // the settings document
   std::optional<int> frame, shot_start;
   bool preroll = false;
+  bool element = false;
+  std::string input_colorspace, output_colorspace;  // empty when not recorded
   ImageSize size;  // the display window's size: the shot's --size
 };
 
