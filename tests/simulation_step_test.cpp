@@ -27,13 +27,10 @@ using ParticleBits = std::array<std::uint32_t, 15>;
 
 // Source (patterned), matte (dark) and output buffers of one size for the frame driver.
 struct Frames {
-  std::vector<std::uint16_t> source_pixels, matte_pixels;
   ImageBuffer source, matte, output;
-  Frames(std::int32_t w, std::int32_t h)
-      : source_pixels(static_cast<std::size_t>(w * h * 4)), matte_pixels(source_pixels.size(), 0),
-        source(w, h, source_pixels.data()), matte(w, h, matte_pixels.data()), output(w, h) {
-    for (std::size_t i = 0; i < source_pixels.size(); ++i)
-      source_pixels[i] = static_cast<std::uint16_t>((i * 7919) % 32768);
+  Frames(std::int32_t w, std::int32_t h) : source(w, h), matte(w, h), output(w, h) {
+    fill_image(source);
+    fill_image(matte, 0);
   }
 };
 
@@ -94,7 +91,8 @@ struct Sim {
     return out;
   }
   bool output_is_source() const {
-    return std::memcmp(frames->output.pixels, frames->source.pixels, frames->source_pixels.size() * 2) == 0;
+    const std::size_t bytes = std::size_t{8} * s->frame_width * s->frame_height;
+    return std::memcmp(frames->output.pixels, frames->source.pixels, bytes) == 0;
   }
 };
 
@@ -111,7 +109,7 @@ TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
   EXPECT_EQ(sim.b.random_cursor, 2 + 201 * 5);
 
   // Points outside the frame fail even on a lit matte.
-  std::fill(sim.frames->matte_pixels.begin(), sim.frames->matte_pixels.end(), 32767);
+  fill_image(sim.frames->matte, 32767);
   sim.b.birth.value_x = 3.0;
   sim.b.birth_radius.value = 0.1;
   CaptureStdout();
@@ -158,16 +156,21 @@ TEST(Births, ContinuityIsTheChanceOfABirthEventAndTinyQuantitiesDrawNothing) {
             (std::array{0, 50, 0, 0}));
 }
 
+// Particles die in the step their age reaches the lifetime; a Min Size above the Cloud
+// Size grows nothing.
 TEST(Life, ParticlesDieInTheStepTheirAgeReachesTheLifetime) {
   Sim one, three;
   one.b.lifetime.value = 1;
   one.step_wanting(10);
   EXPECT_EQ(one.s->live_count, 0);
   three.b.lifetime.value = 3;  // 3 +- 0.3, rounded: always 3
+  three.b.grow_shrink.value = true;
+  three.b.min_size.value = 40;  // above the Cloud Size of 20: held to each particle's size
   three.step_wanting(10);
   three.b.quantity.value = 0;
   three.step(1);
   EXPECT_EQ(three.s->live_count, 10);
+  for (const Particle* p : three.live()) EXPECT_EQ(p->min_size, p->size);
   three.step(2);
   EXPECT_EQ(three.s->live_count, 0);
 }
@@ -253,16 +256,22 @@ struct Driven : Sim {
   Driven() : Sim(96, 64, true) { b.continuity.value = 100; }
 };
 
-TEST(FrameDriver, ChangingTheSeedKeepsTheLivingParticles) {
+// A new seed keeps the living particles, only newborns follow it; a restart empties the
+// cloud and replays the same births.
+TEST(FrameDriver, ANewSeedKeepsTheLivingAndARestartReplaysTheBirths) {
   Driven changed, kept;
   for (Driven* d : {&changed, &kept})
     for (int f = 0; f < 5; ++f) d->render(f);
+  const std::vector<ParticleBits> first_run = kept.snapshot();
   changed.b.seed.value = 166;
   changed.render(5);
   kept.render(5);
   EXPECT_FALSE(changed.snapshot(1).empty());
   EXPECT_EQ(changed.snapshot(1), kept.snapshot(1));
   EXPECT_NE(changed.snapshot(), kept.snapshot()) << "newborns follow the new seed";
+  kept.b.restart_requested = 1;
+  for (int f = 0; f < 5; ++f) kept.render(100 + f);
+  EXPECT_EQ(kept.snapshot(), first_run);
 }
 
 // The pre-roll runs its steps before the frame and draws once: the same 41 steps, each
@@ -285,16 +294,6 @@ TEST(FrameDriver, PreRollRunsItsStepsBeforeTheFrameAndDrawsOnce) {
   stepped.render(40);
   EXPECT_EQ(rolled.snapshot(), stepped.snapshot());
   EXPECT_EQ(std::memcmp(rolled.frames->output.pixels, stepped.frames->output.pixels, 96 * 64 * 8), 0);
-}
-
-TEST(FrameDriver, RestartEmptiesTheCloudAndReplaysTheSameBirths) {
-  Driven d;
-  d.b.mode.value = kRender;
-  for (int f = 0; f < 10; ++f) d.render(f);
-  const std::vector<ParticleBits> first_run = d.snapshot();
-  d.b.restart_requested = 1;
-  for (int f = 0; f < 10; ++f) d.render(100 + f);
-  EXPECT_EQ(d.snapshot(), first_run);
 }
 
 // Wireframe frames, and Render frames simulated without drawing, leave the source as
