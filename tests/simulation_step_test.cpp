@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "support/bound_effect.h"
@@ -25,32 +24,24 @@ constexpr std::int32_t kWireframe = 2;
 // Every field but the link, bit for bit.
 using ParticleBits = std::array<std::uint32_t, 15>;
 
-// Source (patterned), matte (dark) and output buffers of one size for the frame driver.
-struct Frames {
-  ImageBuffer source, matte, output;
-  Frames(std::int32_t w, std::int32_t h) : source(w, h), matte(w, h), output(w, h) {
-    fill_image(source);
-    fill_image(matte, 0);
-  }
-};
-
-// An effect with the node's default controls in Wireframe mode, driven step by step;
-// with `frames`, the buffers above are attached.
+// An effect with the node's default controls in Wireframe mode, driven step by step,
+// over a patterned source, a dark matte and an output of the frame's size.
 struct Sim {
   BoundEffect node;
   Brumel& b = *node.effect;
   CloudSystem* s = b.system;
-  std::unique_ptr<Frames> frames;
+  ImageBuffer source, matte, output;
 
-  explicit Sim(std::int32_t width = 720, std::int32_t height = 576, bool with_frames = false) {
+  explicit Sim(std::int32_t width = 720, std::int32_t height = 576)
+      : source(width, height), matte(width, height), output(width, height) {
     b.mode.value = kWireframe;
     b.frame_width = s->frame_width = width;
     b.frame_height = s->frame_height = height;
-    if (!with_frames) return;
-    frames = std::make_unique<Frames>(width, height);
-    b.source_image.image = &frames->source;
-    b.matte_image.image = &frames->matte;
-    b.output_image.image = &frames->output;
+    fill_image(source);
+    fill_image(matte, 0);
+    b.source_image.image = &source;
+    b.matte_image.image = &matte;
+    b.output_image.image = &output;
   }
   void derive() { b.derive_constants(s); }
   void step(std::int32_t frame = 0) {
@@ -92,12 +83,12 @@ struct Sim {
   }
   bool output_is_source() const {
     const std::size_t bytes = std::size_t{8} * s->frame_width * s->frame_height;
-    return std::memcmp(frames->output.pixels, frames->source.pixels, bytes) == 0;
+    return std::memcmp(output.pixels, source.pixels, bytes) == 0;
   }
 };
 
 TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
-  Sim sim(720, 576, true);
+  Sim sim;
   sim.b.use_birth_matte.value = true;
   CaptureStdout();
   sim.step_wanting(20);
@@ -109,7 +100,7 @@ TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
   EXPECT_EQ(sim.b.random_cursor, 2 + 201 * 5);
 
   // Points outside the frame fail even on a lit matte.
-  fill_image(sim.frames->matte, 32767);
+  fill_image(sim.matte, 32767);
   sim.b.birth.value_x = 3.0;
   sim.b.birth_radius.value = 0.1;
   CaptureStdout();
@@ -119,12 +110,12 @@ TEST(Births, FailedMatteBirthsGiveUpAfterTenTriesPerWantedBirth) {
 }
 
 TEST(Births, MatteChannelZeroDecidesWhereParticlesAppear) {
-  Sim sim(200, 100, true);
+  Sim sim(200, 100);
   // Red is just lit in the right half and just dark in the left (a birth needs more
   // than 10 of ink); the other channels the other way round.
   for (std::int32_t y = 0; y < 100; ++y)
     for (std::int32_t x = 0; x < 200; ++x) {
-      std::uint16_t* px = sim.frames->matte.rows[y] + 4 * x;
+      std::uint16_t* px = sim.matte.rows[y] + 4 * x;
       px[0] = x >= 100 ? 32757 : 10;
       px[1] = px[2] = px[3] = x >= 100 ? 0 : 32767;
     }
@@ -253,7 +244,7 @@ TEST(Motion, ConstraintLeavesAParticleOnTheAxisWhenTheCosineRoundsPastOne) {
 
 // A small frame with its buffers and a birth event every step.
 struct Driven : Sim {
-  Driven() : Sim(96, 64, true) { b.continuity.value = 100; }
+  Driven() : Sim(96, 64) { b.continuity.value = 100; }
 };
 
 // A new seed keeps the living particles, only newborns follow it; a restart empties the
@@ -290,10 +281,10 @@ TEST(FrameDriver, PreRollRunsItsStepsBeforeTheFrameAndDrawsOnce) {
   ImageBuffer scratch(96, 64);
   stepped.b.output_image.image = &scratch;
   for (int f = 0; f < 40; ++f) stepped.render(f);
-  stepped.b.output_image.image = &stepped.frames->output;
+  stepped.b.output_image.image = &stepped.output;
   stepped.render(40);
   EXPECT_EQ(rolled.snapshot(), stepped.snapshot());
-  EXPECT_EQ(std::memcmp(rolled.frames->output.pixels, stepped.frames->output.pixels, 96 * 64 * 8), 0);
+  EXPECT_EQ(std::memcmp(rolled.output.pixels, stepped.output.pixels, 96 * 64 * 8), 0);
 }
 
 // Wireframe frames, and Render frames simulated without drawing, leave the source as
