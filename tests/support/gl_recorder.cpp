@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <regex>
 
 #include "assim/services.h"
 
@@ -63,28 +64,13 @@ std::vector<Ends> ends(const std::vector<Segment>& segments) {
 }
 
 std::string malformed() {
-  const std::vector<Call>& s = stream();
-  std::size_t i = 0;
-  auto at = [&](std::size_t k) { return "call " + std::to_string(k) + ": "; };
-  while (i < s.size()) {
-    if (s[i].kind == Kind::Colour) {
-      ++i;
-      continue;
-    }
-    if (s[i].kind != Kind::Antialiasing || s[i].on != 1)
-      return at(i) + "expected gl_antialiasing(1)";
-    if (++i >= s.size() || s[i].kind != Kind::Begin) return at(i) + "expected glBegin";
-    const unsigned mode = s[i].mode;
-    std::size_t vertices = 0;
-    while (++i < s.size() && s[i].kind == Kind::Vertex) ++vertices;
-    if (i >= s.size() || s[i].kind != Kind::End) return at(i) + "expected glVertex2f or glEnd";
-    if (mode == GL_LINES && vertices % 2 != 0) return at(i) + "odd vertex count in GL_LINES";
-    if (++i >= s.size() || s[i].kind != Kind::Antialiasing || s[i].on != 0) {
-      return at(i) + "expected gl_antialiasing(0)";
-    }
-    ++i;
+  std::string letters;
+  for (const Call& c : stream()) {
+    const bool lines = c.kind == Kind::Begin && c.mode == GL_LINES;
+    letters += "cbve?"[static_cast<int>(c.kind)];
+    if (lines || c.kind == Kind::Antialiasing) letters.back() = lines ? 'l' : c.on == 1 ? '[' : c.on == 0 ? ']' : '?';
   }
-  return {};
+  return std::regex_match(letters, std::regex(R"((c|\[(l(vv)*|bv*)e\])*)")) ? "" : "calls " + letters;
 }
 
 }  // namespace gl_recorder

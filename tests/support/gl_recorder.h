@@ -52,8 +52,9 @@ std::vector<Loop> loops(float dx = 0, float dy = 0);
 using Ends = std::array<float, 4>;
 std::vector<Ends> ends(const std::vector<Segment>& segments);
 // Empty when the stream is made of whole groups, each gl_antialiasing(1), glBegin,
-// vertices, glEnd, gl_antialiasing(0), with colours only between groups; otherwise
-// what is wrong first.
+// vertices (pairs for GL_LINES), glEnd, gl_antialiasing(0), with colours only between
+// groups; otherwise the calls, a letter each: c colour, [ and ] antialiasing on and off,
+// l glBegin(GL_LINES), b another glBegin, v vertex, e glEnd.
 std::string malformed();
 
 }  // namespace gl_recorder
