@@ -69,21 +69,17 @@ TEST(CloudRenderer, UndrawnPuffsLeaveTheImageAlone) {
   EXPECT_EQ(sc.pixels(), blank);
 }
 
-// Texture Mag 0 is the plain draw; Seethe animates the texture over the frames, and
-// without it every frame looks alike.
-TEST(CloudRenderer, TextureMagZeroIsPlainAndSeetheAnimates) {
-  auto frame = [](float mag, float current_frame, double seethe) {
+// Texture Mag 0 is the plain draw. (How Seethe animates the texture is held by the
+// pinned frames below.)
+TEST(CloudRenderer, TextureMagZeroIsThePlainDraw) {
+  auto frame = [](bool with_texture) {
     Scene sc(64, 48);
-    if (mag >= 0.0f) textured(sc, mag, current_frame, seethe);
+    if (with_texture) textured(sc, 0.0f, 3.0f, 0.0);
     sc.add(0.5f, 0.5f, 150)->phase = 12.5f;
     sc.draw();
     return sc.pixels();
   };
-  const Pixels plain = frame(-1.0f, 0.0f, 0.0);
-  EXPECT_EQ(frame(0.0f, 3.0f, 0.0), plain);
-  EXPECT_NE(frame(0.4f, 3.0f, 0.0), plain);
-  EXPECT_EQ(frame(0.4f, 3.0f, 0.0), frame(0.4f, 40.0f, 0.0));
-  EXPECT_NE(frame(0.4f, 3.0f, 2.0), frame(0.4f, 40.0f, 2.0));
+  EXPECT_EQ(frame(true), frame(false));
 }
 
 // A one-pixel stamp of density 200 drawn textured at a spot where both noises are
