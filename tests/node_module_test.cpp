@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "assim/fx_node.h"
@@ -159,12 +160,9 @@ TEST_F(NodeModule, LaysTheWidgetsOutRowBeforeColumn) {
     return std::vector<int>{};
   };
   EXPECT_TRUE(placed(kSeed).empty());
-  struct Where {
-    int entry, row, column;
-  };
-  for (Where w : {Where{kDemos, 3, 3}, {kCloudColour, 17, 0}, {kMode4, 23, 3}, {kLightSourceX, 19, 1}, {kFadeIn, 25, 0},
-                  {80, 21, 4}, {77, 0, 4}})
-    EXPECT_EQ(placed(w.entry), (std::vector<int>{w.row, w.column, 0, 1})) << n->control(w.entry)->name();
+  for (auto [entry, row, column] : {std::tuple{kDemos, 3, 3}, {kCloudColour, 17, 0}, {kMode4, 23, 3},
+                                    {kLightSourceX, 19, 1}, {kFadeIn, 25, 0}, {80, 21, 4}, {77, 0, 4}})
+    EXPECT_EQ(placed(entry), (std::vector<int>{row, column, 0, 1})) << n->control(entry)->name();
 }
 
 TEST_F(NodeModule, RefusesFramesWithoutImagesOrMemoryAndLeavesTheOutput) {
@@ -288,14 +286,10 @@ TEST_F(NodeModule, ViewerEventsAskForRedrawsAsTheHandlesNeed) {
   MouseEvent far_away{-5000.0f, -5000.0f, 0, 1.0f};
   MouseEvent hover{10.0f, 10.0f, 0, 0.0f};  // no pressure
   MouseEvent drag{10.0f, 10.0f, 0, 0.5f};
-  struct Step {
-    int kind;
-    MouseEvent* event;
-    int updates;
-  };
-  for (Step s : {Step{0, &far_away, 0}, {1, &hover, 0}, {1, &drag, 1}, {2, &far_away, 2}, {7, &drag, 2}}) {
-    EXPECT_FALSE(n->overlay_mouse(nullptr, s.kind, s.event));
-    EXPECT_EQ(n->overlay_updates, s.updates) << "event kind " << s.kind;
+  for (auto [kind, event, updates] :
+       {std::tuple{0, &far_away, 0}, {1, &hover, 0}, {1, &drag, 1}, {2, &far_away, 2}, {7, &drag, 2}}) {
+    EXPECT_FALSE(n->overlay_mouse(nullptr, kind, event));
+    EXPECT_EQ(n->overlay_updates, updates) << "event kind " << kind;
   }
   ASSERT_EQ(n->invalidations.size(), 1u);
   EXPECT_EQ(n->invalidations[0].from, -1.0);
@@ -361,15 +355,10 @@ TEST_F(NodeModule, CatchUpFramesAndRestartsFromAnyPage) {
 
 TEST(NodeModuleSymbols, OnlyTheThreeEntryPointsAreExported) {
   if (std::system("command -v nm >/dev/null 2>&1") != 0) GTEST_SKIP() << "nm is not installed";
-  FILE* pipe = popen("nm -D --defined-only '" BRUMEL_MODULE_PATH "'", "r");
+  FILE* pipe = popen("nm -D --defined-only '" BRUMEL_MODULE_PATH "' | awk '{print $NF}'", "r");
   ASSERT_NE(pipe, nullptr);
   std::set<std::string> names;
-  char line[1024];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    names.insert(text.substr(text.rfind(' ') + 1));
-  }
+  for (char name[1024]; std::fscanf(pipe, "%1023s", name) == 1;) names.insert(name);
   ASSERT_EQ(pclose(pipe), 0);
   EXPECT_EQ(names, (std::set<std::string>{"FXNode_create", "FXNode_info", "FXNode_load"}));
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "framework/overlay_kv.h"
@@ -10,12 +11,11 @@
 
 namespace {
 
+using gl_recorder::Ends;
 using gl_recorder::Segment;
+using EndsList = std::vector<Ends>;
 
 constexpr double kPi = 3.141592653589793;
-
-// Segment ends in view pixels (back from the centred GL vertices), as x0, y0, x1, y1.
-using Ends = std::vector<float>;
 
 class OverlayPrimitives : public ::testing::Test {
  protected:
@@ -24,15 +24,13 @@ class OverlayPrimitives : public ::testing::Test {
     view.view_height = 100;
     gl_recorder::clear();
   }
+  // The segments drawn since the last call, in view pixels.
   std::vector<Segment> segments() const {
-    std::vector<Segment> out = gl_recorder::segments();
-    for (Segment& s : out) {
-      for (gl_recorder::Point* p : {&s.from, &s.to}) p->x += view.view_width / 2, p->y += view.view_height / 2;
-    }
+    std::vector<Segment> out = gl_recorder::segments(view.view_width / 2, view.view_height / 2);
     gl_recorder::clear();
     return out;
   }
-  static Ends ends(const Segment& s) { return {s.from.x, s.from.y, s.to.x, s.to.y}; }
+  EndsList ends() const { return gl_recorder::ends(segments()); }
   OverlayKv view;
 };
 
@@ -54,31 +52,26 @@ TEST_F(OverlayPrimitives, VerticesAreCentredAndEveryGroupIsAntialiased) {
   const auto& colour = gl_recorder::calls().front();
   ASSERT_EQ(colour.kind, gl_recorder::Kind::Colour);
   EXPECT_EQ(std::vector<float>(colour.v, colour.v + 4), (std::vector<float>{1.0f, 0.0f, 0.0f, 1.0f}));
-  EXPECT_EQ(ends(gl_recorder::segments().front()), (Ends{-90, -30, -70, -10}));
-  const auto loops = gl_recorder::loops();
+  EXPECT_EQ(gl_recorder::ends(gl_recorder::segments()).front(), (Ends{-90, -30, -70, -10}));
+  const auto loops = gl_recorder::loops(100, 50);
   std::vector<float> square;
-  for (const auto& p : loops.at(0).points) square.insert(square.end(), {p.x + 100, p.y + 50});
+  for (const auto& p : loops.at(0).points) square.insert(square.end(), {p.x, p.y});
   EXPECT_EQ(square, (std::vector<float>{46, 56, 54, 56, 54, 64, 46, 64}));
 }
 
 // A gap first, then dash and gap in turn, the last dash cut at the end point, in
 // either direction; nothing for half a gap or no length.
 TEST_F(OverlayPrimitives, DashedLineStartsWithAGapAndStopsAtItsEnd) {
-  view.draw_dashed(5, 7, 30, 7, 10);  // 25 pixels: gap 0..10, dash 10..20, gap 20..25
-  auto s = segments();
-  ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(ends(s[0]), (Ends{15, 7, 25, 7}));
-  view.draw_dashed(5, 7, 10, 7, 10);
-  view.draw_dashed(5, 7, 5, 7, 10);
-  EXPECT_TRUE(gl_recorder::calls().empty());
-  view.draw_dashed(5, 7, 40, 7, 10);  // 35 pixels
-  view.draw_dashed(40, 40, 40 - 21, 40 - 28, 10);
-  s = segments();
-  ASSERT_EQ(s.size(), 4u);
-  EXPECT_EQ(ends(s[1]), (Ends{35, 7, 40, 7}));
-  EXPECT_NEAR(s[3].from.x, 40 - 18.0, 1e-4);
-  EXPECT_NEAR(s[3].from.y, 40 - 24.0, 1e-4);
-  EXPECT_EQ(s[3].to.y, 12.0f);
+  const std::pair<Ends, EndsList> cases[] = {
+      {{5, 7, 30, 7}, {{15, 7, 25, 7}}},  // 25 pixels: gap 0..10, dash 10..20, gap 20..25
+      {{5, 7, 40, 7}, {{15, 7, 25, 7}, {35, 7, 40, 7}}},
+      {{40, 40, 19, 12}, {{34, 32, 28, 24}, {22, 16, 19, 12}}},  // 35 pixels up and left
+      {{5, 7, 10, 7}, {}},
+      {{5, 7, 5, 7}, {}}};
+  for (const auto& [line, want] : cases) {
+    view.draw_dashed(line[0], line[1], line[2], line[3], 10);
+    EXPECT_EQ(ends(), want) << line[0] << "," << line[1] << " to " << line[2] << "," << line[3];
+  }
 }
 
 // A line to a point far off the view (a handle dragged away) draws only the dashes near
@@ -102,29 +95,24 @@ TEST_F(OverlayPrimitives, DashedLineFarOffTheViewIsClippedKeepingItsDashes) {
 }
 
 // Nothing below 5 pixels; 5 x 5 in steps of 36 degrees: 11 points, 10 joins and the
-// closing segment from the point of angle 0; dashed, joins into points 2, 4, ...; an
-// open arc is not closed; points lie on the rotated outline.
+// closing segment; dashed, the joins into points 1, 3, ... and the closing one; an open
+// arc is not closed; points lie on the rotated outline.
 TEST_F(OverlayPrimitives, EllipseSizeLimitJoinsClosureAndOutline) {
-  view.draw_ellipse(100, 50, 4, 40, 0, 0, 10, 0, 360);
-  view.draw_ellipse(100, 50, 40, 4.9f, 0, 0, 10, 0, 360);
-  EXPECT_TRUE(gl_recorder::calls().empty());
-  view.draw_ellipse(100, 50, 5, 5, 0, 0, 10, 0, 360);
-  auto s = segments();
-  ASSERT_EQ(s.size(), 11u);
-  EXPECT_EQ(std::vector<float>({s[0].from.x, s[10].from.x, s[10].to.x}),
-            std::vector<float>({102.5f, 102.5f, s[9].to.x}));
-  view.draw_ellipse(100, 50, 5, 5, 0, 1, 10, 0, 360);
-  s = segments();
-  EXPECT_EQ(s.size(), 6u);
-  EXPECT_EQ(s[0].from.x, 102.5f);
-  view.draw_ellipse(100, 50, 5, 5, 0, 0, 10, 0, 180);
-  s = segments();
-  ASSERT_EQ(s.size(), 5u);
-  EXPECT_NEAR(s.back().to.x, 97.5, 1e-5);
+  const std::tuple<float, float, int, float, std::size_t, float> cases[] = {
+      {4, 40, 0, 360, 0, 0}, {40, 4.9f, 0, 360, 0, 0}, {5, 5, 0, 360, 11, 102.5f}, {5, 5, 1, 360, 6, 102.5f},
+      {5, 5, 0, 180, 5, 97.5f}};
+  for (const auto& [w, h, dashed, end, count, last_x] : cases) {
+    view.draw_ellipse(100, 50, w, h, 0, dashed, 10, 0, end);
+    const auto s = segments();
+    ASSERT_EQ(s.size(), count) << w << "x" << h << " dashed " << dashed << " to " << end;
+    if (count == 0) continue;
+    EXPECT_EQ(s[0].from.x, 102.5f);
+    EXPECT_NEAR(s.back().to.x, last_x, 1e-5) << count;
+  }
 
   // 400 x 200 pixels turned by 90 degrees: the long axis runs along y.
   view.draw_ellipse(100, 50, 400, 200, 90, 0, 10, 0, 360);
-  s = segments();
+  const auto s = segments();
   const double step = 360.0 / (400 * kPi / 10);  // about 10 pixels of outline a step
   EXPECT_EQ(s.size(), static_cast<std::size_t>(360.0 / step) + 1);
   EXPECT_NEAR(s[0].from.x, 100.0, 1e-4);
@@ -136,36 +124,30 @@ TEST_F(OverlayPrimitives, EllipseSizeLimitJoinsClosureAndOutline) {
 TEST_F(OverlayPrimitives, CrosshairArmsAndTicksShrinkWithZoom) {
   view.zoom = 2.0f;
   view.draw_crosshair_mark(100, 50, 1);
-  const Ends want[8] = {{105, 50, 112.5f, 50},        {95, 50, 87.5f, 50},         {100, 55, 100, 62.5f},
-                        {100, 45, 100, 37.5f},        {102.5f, 52.5f, 106.25f, 56.25f}, {97.5f, 52.5f, 93.75f, 56.25f},
-                        {102.5f, 47.5f, 106.25f, 43.75f}, {97.5f, 47.5f, 93.75f, 43.75f}};
-  const auto s = segments();
-  ASSERT_EQ(s.size(), 8u);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(ends(s[i]), want[i]) << i;
+  EXPECT_EQ(ends(), (EndsList{{105, 50, 112.5f, 50}, {95, 50, 87.5f, 50}, {100, 55, 100, 62.5f},
+                              {100, 45, 100, 37.5f}, {102.5f, 52.5f, 106.25f, 56.25f},
+                              {97.5f, 52.5f, 93.75f, 56.25f}, {102.5f, 47.5f, 106.25f, 43.75f},
+                              {97.5f, 47.5f, 93.75f, 43.75f}}));
   view.draw_crosshair_mark(100, 50, 0);
-  EXPECT_EQ(segments().size(), 4u);
+  EXPECT_EQ(ends().size(), 4u);
 }
 
 // Strokes of 40 / zoom pixels from the head, 20 degrees either side of the tail's
 // direction, the +20 degree stroke first, whichever way the tail lies.
 TEST_F(OverlayPrimitives, ArrowHeadStrokesFlankTheTail) {
-  view.zoom = 2.0f;
-  view.draw_arrow_head(100, 50, 100, 10);  // tail straight above: direction 270
-  auto s = segments();
-  ASSERT_EQ(s.size(), 2u);
-  EXPECT_NEAR(std::remainder(degrees(s[0]) - 290.0, 360.0), 0.0, 1e-4);
-  EXPECT_NEAR(length(s[0]), 20.0, 1e-4);
-  EXPECT_EQ(std::pair(s[0].from.x, s[0].from.y), std::pair(100.0f, 50.0f));
-  view.zoom = 1.0f;
-  for (const auto& [tx, ty] :
-       {std::pair{30, 0}, {30, 20}, {0, 20}, {-30, 20}, {-30, 0}, {-30, -20}, {0, -20}, {30, -20}}) {
+  for (const auto& [zoom, tx, ty] : {std::tuple{2.0f, 0, -40}, {1.0f, 30, 0}, {1.0f, 30, 20}, {1.0f, 0, 20},
+                                     {1.0f, -30, 20}, {1.0f, -30, 0}, {1.0f, -30, -20}, {1.0f, 0, -20},
+                                     {1.0f, 30, -20}}) {
+    view.zoom = zoom;
     view.draw_arrow_head(100, 50, 100 + tx, 50 + ty);
-    s = segments();
+    const auto s = segments();
     ASSERT_EQ(s.size(), 2u);
     const double toward = std::atan2(ty, tx) * 180.0 / kPi;
-    EXPECT_NEAR(std::remainder(degrees(s[0]) - toward, 360.0), 20.0, 1e-4) << tx << "," << ty;
-    EXPECT_NEAR(std::remainder(degrees(s[1]) - toward, 360.0), -20.0, 1e-4) << tx << "," << ty;
-    EXPECT_NEAR(length(s[1]), 40.0, 1e-4);
+    for (int k : {0, 1}) {
+      EXPECT_NEAR(std::remainder(degrees(s[k]) - toward, 360.0), k ? -20.0 : 20.0, 1e-4) << tx << "," << ty;
+      EXPECT_NEAR(length(s[k]), 40.0 / zoom, 1e-4);
+      EXPECT_EQ(std::pair(s[k].from.x, s[k].from.y), std::pair(100.0f, 50.0f));
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "assim/smp.h"
@@ -32,9 +33,10 @@ bool same_planes(const PuffStamp& a, const PuffStamp& b) {
          std::memcmp(a.shade, b.shade, n * sizeof(float)) == 0;
 }
 
-// Worked examples of the density; the build-against-reference tests below carry them
-// to every level. The falloff is single precision, the sine and power double: where
-// r * (1 / r) rounds below 1 in single precision, the centre is 256 instead of 257.
+// Worked examples of the density (how Fluffiness shapes it is held by the demos' pinned
+// frames); the build-against-reference tests below carry them to every level. The
+// falloff is single precision, the sine and power double: where r * (1 / r) rounds
+// below 1 in single precision, the centre is 256 instead of 257.
 TEST(PuffStamp, DensityExamples) {
   auto b = default_effect(720);
   StampPtr zero(b->build_stamp(0.0f, 1.0f, 1.0f));
@@ -42,27 +44,15 @@ TEST(PuffStamp, DensityExamples) {
             (std::vector<std::int32_t>{0, 0, 0, 0, 257, 0, 0, 0, 0}));
   StampPtr p(b->build_stamp(9.0f, 1.0f, 1.0f));
   ASSERT_EQ(p->width * p->height, 19 * 19);
-  struct Sample {
-    int i, j, density;
-  };
-  for (Sample e : {Sample{0, 0, 257}, {3, 4, 151}, {4, -3, 151}, {6, 0, 111}, {0, -6, 111}, {9, 0, 0}, {-9, 9, 0}})
-    EXPECT_EQ(density(*p, e.i, e.j), e.density) << e.i << "," << e.j;
+  for (auto [i, j, want] : {std::tuple{0, 0, 257}, {3, 4, 151}, {4, -3, 151}, {6, 0, 111}, {0, -6, 111}, {9, 0, 0},
+                            {-9, 9, 0}})
+    EXPECT_EQ(density(*p, i, j), want) << i << "," << j;
   // The aspect scales the density's columns only.
   StampPtr wide(b->build_stamp(9.0f, 2.0f, 1.0f));
   ASSERT_EQ(wide->width * wide->height, 19 * 19);
   for (int i = 0; i <= 5; ++i) EXPECT_EQ(density(*wide, i, 0), i < 5 ? density(*p, 2 * i, 0) : 0) << i;
   for (int j = 0; j <= 9; ++j) EXPECT_EQ(density(*wide, 0, j), density(*p, 0, j)) << j;
   EXPECT_EQ(std::memcmp(wide->shade, p->shade, 19 * 19 * sizeof(float)), 0);
-  // Fluffiness sets the falloff.
-  b->system->fluffiness = 0.1f;  // Fluffiness 1
-  StampPtr flat(b->build_stamp(9.0f, 1.0f, 1.0f));
-  b->system->fluffiness = 10.0f;  // Fluffiness 100
-  StampPtr steep(b->build_stamp(9.0f, 1.0f, 1.0f));
-  EXPECT_GT(density(*flat, 6, 0), 200);
-  EXPECT_LT(density(*steep, 6, 0), 1);
-  EXPECT_GT(density(*steep, 1, 0), density(*steep, 2, 0) + 20);
-
-  b->system->fluffiness = 1.2f;
   b->rebuild_stamps();
   PuffStamp** t = b->system->stamps;  // radii 9, 9.45, 18.9 and 19.35
   EXPECT_EQ((std::vector<std::int32_t>{density(*t[20], 0, 0), density(*t[21], 0, 0), density(*t[42], 0, 0),

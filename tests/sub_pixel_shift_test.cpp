@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -11,8 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "assim/smp.h"
-#include "render/parallel.h"
 #include "support/effect_fixtures.h"
 
 namespace {
@@ -177,32 +174,6 @@ TEST(ShiftStampRows, EveryRangeMatchesTheWholeShiftAndOthersAreRefused) {
   for (auto [first, last] : {std::pair{4, 3}, {-1, 2}, {6, 8}})
     EXPECT_EQ(shift_stamp_rows(stamp.get(), 0.2f, 0.2f, first, last), nullptr) << first;
   EXPECT_EQ(shift_stamp_rows(nullptr, 0.2f, 0.2f, 0, 1), nullptr);
-}
-
-// Shifts the same stamp on every processor at once, as the renderer's bands may.
-struct ConcurrentShifts {
-  const PuffStamp* stamp = nullptr;
-  std::array<Ints, 8> result{};
-  void work(std::int32_t first, std::int32_t last) {
-    for (std::int32_t i = first; i <= last; ++i)
-      result[i] = density_of(*StampPtr(shift_stamp(stamp, 0.1f * static_cast<float>(i) - 0.35f, 0.2f)));
-  }
-};
-
-class SubPixelShiftParallel : public ::testing::Test {
- protected:
-  void TearDown() override { smp_set_numprocs(1); }
-};
-
-TEST_F(SubPixelShiftParallel, ConcurrentShiftsMatchSerialOnes) {
-  const StampPtr stamp = random_stamp(7, 7, 37);
-  ConcurrentShifts serial, parallel;
-  serial.stamp = parallel.stamp = stamp.get();
-  smp_set_numprocs(1);
-  run_parallel_job(&serial, &ConcurrentShifts::work, 8);
-  smp_set_numprocs(8);
-  run_parallel_job(&parallel, &ConcurrentShifts::work, 8);
-  EXPECT_EQ(parallel.result, serial.result);
 }
 
 }  // namespace

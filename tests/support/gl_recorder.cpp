@@ -2,6 +2,9 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+#include <regex>
+
 #include "assim/services.h"
 
 namespace gl_recorder {
@@ -19,37 +22,20 @@ void record_antialiasing(int on) { record({Kind::Antialiasing, {}, 0, on}); }
 // Installed before main so that drawing in any test is recorded from the start.
 const bool installed = (set_gl_antialiasing_handler(record_antialiasing), true);
 
-template <class Group>
-std::vector<Group> groups(unsigned mode, void (*add)(Group&, Point)) {
-  std::vector<Group> out;
+// The vertices of every group drawn with `mode`, moved by (dx, dy), each with the colour
+// current at its glBegin.
+std::vector<Loop> groups(unsigned mode, float dx, float dy) {
+  std::vector<Loop> out;
   Colour colour{0, 0, 0, 0};
   bool inside = false;
   for (const Call& c : stream()) {
-    switch (c.kind) {
-      case Kind::Colour:
-        colour = {c.v[0], c.v[1], c.v[2], c.v[3]};
-        break;
-      case Kind::Begin:
-        inside = c.mode == mode;
-        if (inside) out.push_back(Group{{}, colour});
-        break;
-      case Kind::Vertex:
-        if (inside) add(out.back(), {c.v[0], c.v[1]});
-        break;
-      case Kind::End:
-        inside = false;
-        break;
-      case Kind::Antialiasing:
-        break;
-    }
+    if (c.kind == Kind::Colour) colour = {c.v[0], c.v[1], c.v[2], c.v[3]};
+    if (c.kind == Kind::Begin && (inside = c.mode == mode)) out.push_back({{}, colour});
+    if (c.kind == Kind::Vertex && inside) out.back().points.push_back({c.v[0] + dx, c.v[1] + dy});
+    if (c.kind == Kind::End) inside = false;
   }
   return out;
 }
-
-struct Pairs {
-  std::vector<Point> points;
-  Colour colour;
-};
 
 }  // namespace
 
@@ -61,43 +47,30 @@ void clear() {
 
 const std::vector<Call>& calls() { return stream(); }
 
-std::vector<Segment> segments() {
+std::vector<Segment> segments(float dx, float dy) {
   std::vector<Segment> out;
-  for (const Pairs& g : groups<Pairs>(GL_LINES, [](Pairs&p, Point v) { p.points.push_back(v); })) {
-    for (std::size_t i = 0; i + 1 < g.points.size(); i += 2) {
-      out.push_back({g.points[i], g.points[i + 1], g.colour});
-    }
-  }
+  for (const Loop& g : groups(GL_LINES, dx, dy))
+    for (std::size_t i = 0; i + 1 < g.points.size(); i += 2) out.push_back({g.points[i], g.points[i + 1], g.colour});
   return out;
 }
 
-std::vector<Loop> loops() {
-  return groups<Loop>(GL_LINE_LOOP, [](Loop& l, Point v) { l.points.push_back(v); });
+std::vector<Loop> loops(float dx, float dy) { return groups(GL_LINE_LOOP, dx, dy); }
+
+std::vector<Ends> ends(const std::vector<Segment>& segments) {
+  auto round = [](float v) { return std::round(v * 1024.0f) / 1024.0f; };
+  std::vector<Ends> out;
+  for (const Segment& s : segments) out.push_back({round(s.from.x), round(s.from.y), round(s.to.x), round(s.to.y)});
+  return out;
 }
 
 std::string malformed() {
-  const std::vector<Call>& s = stream();
-  std::size_t i = 0;
-  auto at = [&](std::size_t k) { return "call " + std::to_string(k) + ": "; };
-  while (i < s.size()) {
-    if (s[i].kind == Kind::Colour) {
-      ++i;
-      continue;
-    }
-    if (s[i].kind != Kind::Antialiasing || s[i].on != 1)
-      return at(i) + "expected gl_antialiasing(1)";
-    if (++i >= s.size() || s[i].kind != Kind::Begin) return at(i) + "expected glBegin";
-    const unsigned mode = s[i].mode;
-    std::size_t vertices = 0;
-    while (++i < s.size() && s[i].kind == Kind::Vertex) ++vertices;
-    if (i >= s.size() || s[i].kind != Kind::End) return at(i) + "expected glVertex2f or glEnd";
-    if (mode == GL_LINES && vertices % 2 != 0) return at(i) + "odd vertex count in GL_LINES";
-    if (++i >= s.size() || s[i].kind != Kind::Antialiasing || s[i].on != 0) {
-      return at(i) + "expected gl_antialiasing(0)";
-    }
-    ++i;
+  std::string letters;
+  for (const Call& c : stream()) {
+    const bool lines = c.kind == Kind::Begin && c.mode == GL_LINES;
+    letters += "cbve?"[static_cast<int>(c.kind)];
+    if (lines || c.kind == Kind::Antialiasing) letters.back() = lines ? 'l' : c.on == 1 ? '[' : c.on == 0 ? ']' : '?';
   }
-  return {};
+  return std::regex_match(letters, std::regex(R"((c|\[(l(vv)*|bv*)e\])*)")) ? "" : "calls " + letters;
 }
 
 }  // namespace gl_recorder
