@@ -77,8 +77,9 @@ TEST_F(Handles, PressHitsWithinFivePixelsOverZoomStrictly) {
     std::vector<int> want;  // grabbed, hover, handle_hit
   };
   for (const Case& c : {Case{kPress, 1, 4.9f, 4.9f, {1, 1, 1}}, {kPress, 1, -4.9f, -4.9f, {1, 1, 1}},
-                        {kPress, 1, 5, 0, {0, 0, 0}}, {kPress, 1, 0, -5, {0, 0, 0}}, {kPress, 2, 2.4f, -2.4f, {1, 1, 1}},
-                        {kPress, 2, 2.5f, 0, {0, 0, 0}}, {kHover, 1, 1, 1, {0, 1, 0}}}) {
+                        {kPress, 1, 5, 0, {0, 0, 0}}, {kPress, 1, 0, -5, {0, 0, 0}},
+                        {kPress, 2, 2.4f, -2.4f, {1, 1, 1}}, {kPress, 2, 2.5f, 0, {0, 0, 0}},
+                        {kHover, 1, 1, 1, {0, 1, 0}}}) {
     view.zoom = c.zoom;
     handle_hit = 0;
     crosshair.pointer(c.kind, 500 + c.dx, 250 + c.dy);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <vector>
+#include <tuple>
 
 namespace {
 
@@ -78,14 +79,11 @@ class CursorDraw : public ::testing::Test {
 // The first draw after a restart skips entry 0; the index is masked, the cursor runs on
 // and wraps past one billion.
 TEST_F(CursorDraw, AdvancesBeforeReadingAndWrapsPastOneBillion) {
-  struct Case {
-    std::int32_t from, entry, to;
-  };
-  for (Case c : {Case{0, 1, 1}, {262143, 0, 262144}, {999999999, 1000000000 & 262143, 1000000000},
-                 {1000000000, 0, 0}}) {
-    std::int32_t cursor = c.from;
-    EXPECT_EQ(static_cast<int>(cursor_draw(table.data(), cursor, 0, kVar1Warning) * 0x1p18f), c.entry) << c.from;
-    EXPECT_EQ(cursor, c.to) << c.from;
+  for (auto [from, entry, to] : {std::tuple{0, 1, 1}, {262143, 0, 262144}, {999999999, 1000000000 & 262143, 1000000000},
+                                 {1000000000, 0, 0}}) {
+    std::int32_t cursor = from;
+    EXPECT_EQ(static_cast<int>(cursor_draw(table.data(), cursor, 0, kVar1Warning) * 0x1p18f), entry) << from;
+    EXPECT_EQ(cursor, to) << from;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
+#include <tuple>
 
 #include "support/bound_effect.h"
 #include "support/effect_fixtures.h"
@@ -170,15 +171,11 @@ TEST(Life, EnvelopesFadeInAndOutOverTheirShareOfLife) {
   sim.derive();  // In(Life) and Out(Life) 10, Grow 100, Shrink 0
   Particle p{};
   p.lifetime = 100;
-  struct Case {
-    std::int32_t age;
-    float fade, grow;
-  };
-  for (Case c : {Case{0, 0.0f, 0.0f}, {5, 0.5f, 0.05f}, {25, 1.0f, 0.25f}, {95, 0.5f, 0.95f}, {101, 0.0f, 0.0f},
-                 {100, 0.0f, 1.0f}}) {
-    p.age = c.age;
-    EXPECT_NEAR(sim.b.fade_envelope(&p), c.fade, 1e-5) << "age " << c.age;
-    EXPECT_NEAR(sim.b.grow_envelope(&p), c.grow, 1e-5) << "age " << c.age;
+  for (auto [age, fade, grow] : {std::tuple{0, 0.0f, 0.0f}, {5, 0.5f, 0.05f}, {25, 1.0f, 0.25f}, {95, 0.5f, 0.95f},
+                                 {101, 0.0f, 0.0f}, {100, 0.0f, 1.0f}}) {
+    p.age = age;
+    EXPECT_NEAR(sim.b.fade_envelope(&p), fade, 1e-5) << "age " << age;
+    EXPECT_NEAR(sim.b.grow_envelope(&p), grow, 1e-5) << "age " << age;
   }
   sim.b.fade_out_life.value = 0;  // no fade at the end
   sim.derive();

@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <vector>
+#include <tuple>
 
 #include "support/effect_fixtures.h"
 
@@ -52,13 +53,9 @@ TEST(Raster, SizesAlignmentAndRefusals) {
                                        raster_bytes(3, 2, 4, 4), raster_row_bytes(3, 4, 4)}),
             (std::vector<std::int64_t>{24, 48, 96, 48, -1, -1}));
   EXPECT_EQ(raster_bytes(65535, 65535, 65535, kSampleF32), 65535LL * 65535 * 65535 * 4);
-  struct Geometry {
-    std::int32_t w, h, c;
-    std::uint16_t type;
-  };
-  for (Geometry g : {Geometry{0, 5, 1, kSampleU8}, {65536, 5, 1, kSampleU8}, {5, 0, 1, kSampleU8},
-                     {5, 65536, 1, kSampleU8}, {5, 5, 0, kSampleU8}, {5, 5, 1, 4}, {-1, 5, 1, 0}})
-    EXPECT_EQ(raster_create(g.w, g.h, g.c, g.type, true), nullptr) << g.w << "x" << g.h;
+  for (auto [w, h, c, type] : {std::tuple{0, 5, 1, kSampleU8}, {65536, 5, 1, kSampleU8}, {5, 0, 1, kSampleU8},
+                               {5, 65536, 1, kSampleU8}, {5, 5, 0, kSampleU8}, {5, 5, 1, 4}, {-1, 5, 1, 0}})
+    EXPECT_EQ(raster_create(w, h, c, type, true), nullptr) << w << "x" << h << "x" << c << " of type " << type;
   const auto alignment = std::max<std::uintptr_t>(sysconf(_SC_PAGESIZE), 512);
   RasterPtr big(raster_create(65535, 3, 2, kSampleU16, true));
   ASSERT_NE(big, nullptr);
