@@ -1,8 +1,9 @@
-// The application's pieces with logic, in-process: frame patterns, ranges and
-// lists, name suggestions, settings applied to a node, the frame driver's
-// catch-up and what it reads, the node's messages, the shot start, rerun safety,
-// image conversion and writing.
+// The application's pieces with logic, in-process: frame patterns, lists and sizes,
+// widget names and settings applied to a node, the frame driver's catch-up and what
+// it reads, the node's messages, the shot start, rerun safety, reading and writing
+// frames.
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #if defined(BRUMEL_HAVE_APP_CORE)
@@ -12,21 +13,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
+#include <tuple>
 
 #include "app/app_error.h"
-#include "app/shot/default_background.h"
 #include "app/shot/catch_up_reads.h"
+#include "app/shot/default_background.h"
 #include "app/shot/frame_driver.h"
 #include "app/shot/frame_list.h"
 #include "app/images/frame_file.h"
 #include "app/shot/frame_range.h"
-#include "app/shot/frame_writer.h"
 #include "app/shot/frame_sources.h"
+#include "app/shot/frame_writer.h"
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
 #include "app/images/image_size.h"
@@ -36,11 +37,15 @@
 #include "app/images/sequence_on_disk.h"
 #include "app/settings/settings.h"
 #include "app/settings/widget_lookup.h"
-#include "app/settings/widget_table.h"
 #include "assim/services.h"
 #include "tests/support/app_run.h"
 
+using ::testing::HasSubstr;
+
 namespace fs = std::filesystem;
+
+// Table rows name only the request fields they set (designated initializers).
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
@@ -66,69 +71,42 @@ class PanelNode : public FXNode {
     double time, quantity;  // "Quantity" when the notice came
   };
   PanelNode() {
-    place(Option("Demos: %s", "Drift,Contraints,Sunset", 0), 3, 3);
-    place(Action("Restart"), 0, 0);
-    place(Action("Restart+PreR"), 0, 1);
-    place(Action("PreRoll"), 0, 2);
-    place(Numeric("PreRoll", 40, 1, 1000, 1, true), 0, 3);
-    place(Option("Mode: %s", "Render,Wireframe", 1), 3, 2);
-    place(Action("Restart"), 0, 7);
-    place(Option("Mode: %s", "Render,Wireframe", 1), 3, 9);
+    Option("Demos: %s", "Drift,Contraints,Sunset", 0);
+    Action("Restart"), Action("Restart+PreR"), Action("PreRoll");
+    Numeric("PreRoll", 40, 1, 1000, 1, true);
+    Option("Mode: %s", "Render,Wireframe", 1);
+    Action("Restart");
+    Option("Mode: %s", "Render,Wireframe", 1);
     quantity = Numeric("Quantity", 20, 0, 5000, 0.01, true);
-    place(quantity, 0, 4);
-    place(Color("Cloud Colour", 1, 1, 0, 1, true), 0, 17);
-    place(Boolean("Use Wind", true, false), 2, 8);
-    hidden = Numeric("Hidden", 1, 0, 2, 1, true);
-    hidden->flags |= CWidget::kLayoutExclusion;
-    place(hidden, 1, 1);
-    place(Label("Brumel"), 4, 0);
-    place(Label("Forces"), 4, 7);
-    place(Label("Light"), 4, 14);
+    Color("Cloud Colour", 1, 1, 0, 1, true);
+    Boolean("Use Wind", true, false);
+    Label("Brumel"), Label("Forces");
   }
   bool notify_control_changed(CWidget* widget, int reason, double time) override {
     notices.push_back({widget->name(), reason, time, quantity->value});
     return FXNode::notify_control_changed(widget, reason, time);
   }
-  bool layout_controls(ControlLayout& layout) override {
-    for (auto& [widget, cell] : cells) {
-      if ((widget->flags & CWidget::kLayoutExclusion) == 0) {
-        layout.place_widget(widget, cell.second, cell.first, 0, 1);
-      }
-    }
-    return true;
-  }
+  int mode() { return static_cast<COption*>(control(5))->value; }
   std::vector<Notice> notices;
   CNumeric* quantity;
-  CNumeric* hidden;
-
- private:
-  void place(CWidget* widget, int column, int row) {
-    cells.emplace_back(widget, std::make_pair(column, row));
-  }
-  std::vector<std::pair<CWidget*, std::pair<int, int>>> cells;
 };
 
-fs::path fresh_folder(const std::string& name) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("brumel_app_units_" + name + "_" + std::to_string(getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
-std::vector<std::string> files_in(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+// A fresh folder for the test, removed when it passes.
+class InFolder : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = fresh_test_folder("brumel_units_") / "work"; }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(folder_.parent_path());
+  }
+  std::string at(const std::string& name) const { return (folder_ / name).string(); }
+  fs::path folder_;
+};
 
 }  // namespace
 
-// --- frame patterns, ranges, sizes, suggestions ----------------------------------
+// --- frame patterns, lists, sizes, suggestions -----------------------------------
 
-TEST(ImageSequence, PatternsGiveFramePaths) {
+TEST(ImageSequence, PatternsGiveFramePathsOrAreRefused) {
   const struct {
     const char* pattern;
     int frame;
@@ -147,19 +125,14 @@ TEST(ImageSequence, PatternsGiveFramePaths) {
       {"plates/still 50%%.png", 99, "plates/still 50%.png"},
   };
   for (const auto& c : cases) EXPECT_EQ(ImageSequence(c.pattern).frame_path(c.frame), c.path);
-  EXPECT_TRUE(ImageSequence("a.%d.png").is_sequence());
   EXPECT_FALSE(ImageSequence("plates/still 50%%.png").is_sequence());
-}
-
-TEST(ImageSequence, RefusesAmbiguousPatterns) {
-  const std::pair<const char*, const char*> cases[]{{"a.##.b.##.png", "more than one"},
-                                                    {"a.##@@.png", "more than one"},
-                                                    {"a.%04d.%d.png", "more than one"},
-                                                    {"a.%4d.png", "%0Nd"},
-                                                    {"a%.png", "a%.png"}};
-  for (const auto& [pattern, message] : cases) {
-    EXPECT_NE(error_of([&] { ImageSequence{pattern}; }).find(message), std::string::npos)
-        << pattern;
+  const std::pair<const char*, const char*> refused[]{{"a.##.b.##.png", "more than one"},
+                                                      {"a.##@@.png", "more than one"},
+                                                      {"a.%04d.%d.png", "more than one"},
+                                                      {"a.%4d.png", "%0Nd"},
+                                                      {"a%.png", "a%.png"}};
+  for (const auto& [pattern, message] : refused) {
+    EXPECT_THAT(error_of([&] { ImageSequence{pattern}; }), HasSubstr(message)) << pattern;
   }
 }
 
@@ -171,12 +144,10 @@ TEST(FrameList, SyntaxGivesFramesAscendingOnceAndReadsBack) {
   } cases[]{
       {"1001-1004", {1001, 1002, 1003, 1004}, "1001-1004"},
       {"1-10x3", {1, 4, 7, 10}, "1-10x3"},
-      {"1-9x4", {1, 5, 9}, "1-9x4"},
       {"1-8x3", {1, 4, 7}, "1-7x3"},
       {"1,5,10-12", {1, 5, 10, 11, 12}, "1,5,10-12"},
       {"12,3-4,4", {3, 4, 12}, "3-4,12"},
       {"-3--1", {-3, -2, -1}, "-3--1"},
-      {"-5", {-5}, "-5"},
       {"-4-4x4", {-4, 0, 4}, "-4-4x4"},
       {"7-7x2", {7}, "7"},
   };
@@ -187,44 +158,36 @@ TEST(FrameList, SyntaxGivesFramesAscendingOnceAndReadsBack) {
     EXPECT_EQ(parse_frame_list(list.text()), list) << c.text;
   }
   const std::pair<const char*, const char*> refused[]{
-      {"", "is not FRAME"},       {"1-", "is not FRAME"},     {"1,,2", "is not FRAME"},
-      {"1-10x", "is not FRAME"},  {"5x2", "is not FRAME"},    {"1 - 2", "is not FRAME"},
-      {"1-10x0", "step"},         {"9-3", "comes before"},    {"1-99999999999", "is not FRAME"},
+      {"", "is not FRAME"},      {"1-", "is not FRAME"},  {"1,,2", "is not FRAME"},
+      {"1-10x", "is not FRAME"}, {"5x2", "is not FRAME"}, {"1 - 2", "is not FRAME"},
+      {"1-10x0", "step"},        {"9-3", "comes before"}, {"1-99999999999", "is not FRAME"},
       {"1-2000000", "more than"}};
   for (const auto& [text, message] : refused) {
     const std::string error = error_of([&] { parse_frame_list(text); });
-    EXPECT_NE(error.find("bad frame list \"" + std::string(text) + "\""), std::string::npos) << error;
-    EXPECT_NE(error.find(message), std::string::npos) << error;
+    EXPECT_THAT(error, HasSubstr("bad frame list \"" + std::string(text) + "\""));
+    EXPECT_THAT(error, HasSubstr(message));
   }
 }
 
 TEST(FrameRangeAndSize, ParseOrRefuse) {
-  EXPECT_EQ(parse_frame_range("1-24"), (FrameRange{1, 24}));
-  EXPECT_EQ(parse_frame_range("37"), (FrameRange{37, 37}));
   EXPECT_EQ(parse_frame_range("-10--1"), (FrameRange{-10, -1}));
-  EXPECT_EQ(parse_frame_range("101-200").count(), 100);
-  for (const char* text : {"", "abc", "1-", "1-2x", "1--", "1 - 2", "1-99999999999"}) {
-    EXPECT_NE(error_of([&] { parse_frame_range(text); }).find("bad frame range"), std::string::npos)
-        << text;
-  }
-  EXPECT_NE(error_of([] { parse_frame_range("5-2"); }).find("comes before"), std::string::npos);
+  EXPECT_EQ(parse_frame_range("37"), (FrameRange{37, 37}));
   EXPECT_EQ(parse_image_size("1920X1080"), (ImageSize{1920, 1080}));
+  for (const char* text : {"", "1-", "1-2x", "1 - 2", "1-99999999999", "5-2"}) {
+    EXPECT_THAT(error_of([&] { parse_frame_range(text); }), HasSubstr("bad frame range")) << text;
+  }
   for (const char* text : {"", "160", "0x90", "x90", "160x90x2", "-1x5", "20000x10"}) {
-    EXPECT_NE(error_of([&] { parse_image_size(text); }).find("bad size"), std::string::npos)
-        << text;
+    EXPECT_THAT(error_of([&] { parse_image_size(text); }), HasSubstr("bad size")) << text;
   }
 }
 
 TEST(NameSuggestions, ClosestFirstEachOnceOnlyPlausible) {
-  EXPECT_EQ(edit_distance("Quantity", "quantity"), 0);
-  EXPECT_EQ(edit_distance("kitten", "sitting"), 3);
-  const std::vector<std::string> names{"Restart",  "Cloud Size", "Cloud Size V", "Restart",
-                                       "Quantity", "Mode: %s",   "Seed"};
+  const std::vector<std::string> names{"Restart", "Cloud Size", "Cloud Size V", "Restart",
+                                       "Mode: %s"};
   EXPECT_EQ(closest_names("Cloud Sise", names),
             (std::vector<std::string>{"Cloud Size", "Cloud Size V"}));
   EXPECT_EQ(closest_names("restrat", names), (std::vector<std::string>{"Restart"}));
   EXPECT_EQ(closest_names("Mode", names), (std::vector<std::string>{"Mode: %s"}));
-  EXPECT_EQ(did_you_mean("Quantiy", names), " (did you mean \"Quantity\"?)");
   EXPECT_EQ(did_you_mean("zzzzzzzz", names), "");
 }
 
@@ -232,26 +195,20 @@ TEST(NameSuggestions, ClosestFirstEachOnceOnlyPlausible) {
 
 TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
   PanelNode node;
-  EXPECT_EQ(find_value_widget(node, "PreRoll").index(), 4);  // the number, not the button
-  EXPECT_EQ(find_value_widget(node, "Mode: %s").index(), 5);
-  EXPECT_EQ(find_value_widget(node, "mode").index(), 5);
-  EXPECT_EQ(find_value_widget(node, "quantity").index(), 8);
-  EXPECT_EQ(find_value_widget(node, "#7").index(), 7);
+  const std::pair<const char*, int> found[]{
+      {"PreRoll", 4}, {"Mode: %s", 5}, {"mode", 5}, {"quantity", 8}, {"#7", 7}};
+  for (const auto& [name, index] : found)
+    EXPECT_EQ(find_value_widget(node, name).index(), index) << name;
   EXPECT_EQ(find_button(node, "Restart+PreR").index(), 2);
-}
-
-TEST(WidgetLookup, RefusalsSayWhatIsWrong) {
-  PanelNode node;
-  const std::pair<const char*, const char*> cases[]{
+  const std::pair<const char*, const char*> refused[]{
       {"Restart", "is a button"},
       {"Forces", "page label"},
       {"#1", "is a button"},
-      {"#99", "#0 to #14"},
+      {"#99", "#0 to #12"},
       {"#x", "bad widget index"},
       {"Cloud Color", "unknown widget \"Cloud Color\" (did you mean \"Cloud Colour\""}};
-  for (const auto& [name, message] : cases) {
-    EXPECT_NE(error_of([&] { find_value_widget(node, name); }).find(message), std::string::npos)
-        << name;
+  for (const auto& [name, message] : refused) {
+    EXPECT_THAT(error_of([&] { find_value_widget(node, name); }), HasSubstr(message)) << name;
   }
 }
 
@@ -264,7 +221,6 @@ TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
   request.keys = {"Quantity=1:10,5:20", "Cloud Colour=1:1,0,0,1, 9:0,0,1,1"};
   request.preroll = true;
   apply_settings(node, request, 11.0);
-
   std::vector<std::string> order;
   for (const auto& notice : node.notices) {
     order.push_back(notice.name);
@@ -277,184 +233,103 @@ TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
   EXPECT_EQ(node.notices[1].quantity, 7.0);  // each value is in place when it is notified
   EXPECT_EQ(static_cast<COption*>(node.control(0))->value, 2);
   EXPECT_EQ(static_cast<CNumeric*>(node.control(4))->value, 100.0);
-  EXPECT_EQ(static_cast<COption*>(node.control(5))->value, 0);
+  EXPECT_EQ(node.mode(), 0);
   EXPECT_EQ(node.quantity->keys, (std::map<double, double>{{1.0, 10.0}, {5.0, 20.0}}));
   EXPECT_EQ(static_cast<CColor*>(node.control(9))->keys.size(), 2u);
 }
 
-TEST(Settings, SaveThenLoadRestoresValuesAndKeys) {
-  const fs::path folder = fresh_folder("settings");
-  PanelNode saved;
-  SettingsRequest request;
-  request.sets = {"Quantity=12.5", "Mode=Render"};
-  request.keys = {"Use Wind=3:on,8:off"};
-  apply_settings(saved, request, 1.0);
-  save_settings(saved, (folder / "s.json").string());
+using SettingsDocuments = InFolder;
 
-  PanelNode loaded;
-  SettingsRequest load;
-  load.load_file = (folder / "s.json").string();
-  load.sets = {"PreRoll=3"};  // a later step overrides the document
-  apply_settings(loaded, load, 1.0);
-  EXPECT_EQ(loaded.quantity->value, 12.5);
-  EXPECT_EQ(static_cast<COption*>(loaded.control(5))->value, 0);
-  EXPECT_EQ(static_cast<CBoolean*>(loaded.control(10))->keys.size(), 2u);
-  EXPECT_EQ(static_cast<CNumeric*>(loaded.control(4))->value, 3.0);
-
-  // A document of only what it changes, an option by its caption; it gives the mode.
-  nlohmann::json partial = nlohmann::json::parse(read_text(folder / "s.json"));
-  partial["widgets"] = {{{"name", "quantity"}, {"value", 7}}, {{"index", 5}, {"value", "render"}}};
-  std::ofstream(folder / "p.json") << partial.dump();
-  PanelNode part;
-  load = SettingsRequest{};
-  load.load_file = (folder / "p.json").string();
-  load.default_mode = "wireframe";
-  apply_settings(part, load, 1.0);
-  EXPECT_EQ(part.quantity->value, 7.0);
-  EXPECT_EQ(static_cast<COption*>(part.control(5))->value, 0);
-  EXPECT_EQ(static_cast<CNumeric*>(part.control(4))->value, 40.0);  // left out: the default
-  partial["widgets"] = {{{"name", "Quantiy"}, {"value", 7}}};
-  std::ofstream(folder / "p.json", std::ios::trunc) << partial.dump();
-  EXPECT_NE(error_of([&] { apply_settings(part, load, 1.0); }).find("unknown widget \"Quantiy\""),
-            std::string::npos);
-  fs::remove_all(folder);
+// A document that lists `widgets` (by index or by name) over the node's own header.
+std::string write_document(const std::string& path, const nlohmann::json& widgets) {
+  save_settings(PanelNode(), path);
+  nlohmann::json doc = nlohmann::json::parse(read_text(path));
+  doc["widgets"] = widgets;
+  std::ofstream(path, std::ios::trunc) << doc.dump();
+  return path;
 }
 
-TEST(Settings, RefusalsNameTheProblemAndKeepEarlierValues) {
-  // The program's tests cover the misspelt names, ranges, flags and broken documents.
-  const std::string none = (fs::temp_directory_path() / "brumel_none.json").string();
+// The command renders in Render mode unless a --set, --mode or a document that
+// lists the mode gives one; a document may list only the widgets it changes, by
+// index or by name, an option by its caption; later steps override it.
+TEST_F(SettingsDocuments, GiveTheirValuesAndTheModeOnlyWhenTheyListIt) {
+  save_settings(PanelNode(), at("complete.json"));  // the node's own mode: Wireframe
+  const nlohmann::json quantity_3 = {{{"index", 8}, {"value", 3}}};  // no mode listed
+  const nlohmann::json by_name = {{{"name", "quantity"}, {"value", 7}},
+                                  {{"index", 5}, {"value", "WIREFRAME"}}};
   const struct {
-    std::string demo, set, mode, key, load, message;
-  } cases[]{{"Storm", "", "", "", "", "Drift, Contraints, Sunset"},
-            {"", "Quantity", "", "", "", "Widget Name=VALUE"},
-            {"", "", "solid", "", "", "render or wireframe"},
-            {"", "", "", "Quantity=1:5,x", "", "Quantity"},
-            {"", "", "", "", none, "brumel_none.json"}};
-  for (const auto& c : cases) {
     SettingsRequest request;
-    request.demo = c.demo;
-    if (!c.set.empty()) request.sets = {c.set};
-    request.mode = c.mode;
-    if (!c.key.empty()) request.keys = {c.key};
-    request.load_file = c.load;
-    PanelNode node;
-    const std::string message = error_of([&] { apply_settings(node, request, 1.0); });
-    EXPECT_NE(message.find(c.message), std::string::npos) << message;
-    EXPECT_EQ(node.quantity->value, 20.0) << message;
-  }
-}
-
-TEST(Settings, TheCommandsModeOnlyWhenNothingElseGivesOne) {
-  const fs::path folder = fresh_folder("mode");
-  const std::string saved = (folder / "wireframe.json").string();
-  save_settings(PanelNode(), saved);  // the node's own mode: Wireframe
-  const std::string partial = (folder / "quantity.json").string();
-  nlohmann::json doc = nlohmann::json::parse(read_text(saved));
-  doc["widgets"] = {{{"index", 8}, {"value", 3}}};
-  std::ofstream(partial) << doc.dump();
-  const struct {
-    std::string load;
-    std::vector<std::string> sets;
-    std::string mode;
-    int expected;  // 0 Render, 1 Wireframe
-  } cases[]{{"", {}, "", 0},
-            {"", {"Quantity=3"}, "", 0},
-            {"", {"Mode=Wireframe"}, "", 1},
-            {"", {"Mode: %s=1"}, "", 1},
-            {"", {"#7=0", "#5=Wireframe"}, "", 1},
-            {saved, {}, "", 1},
-            {saved, {}, "render", 0},
-            {partial, {}, "", 0}};  // a document that does not list the mode
-  for (const auto& c : cases) {
-    PanelNode node;
-    SettingsRequest request;
-    request.load_file = c.load;
-    request.sets = c.sets;
-    request.mode = c.mode;
+    nlohmann::json widgets;  // a document listing these; null for none
+    int mode;                // 0 Render, 1 Wireframe
+    double quantity;
+  } cases[]{{{}, {}, 0, 20},
+            {{.sets = {"Mode=Wireframe"}}, {}, 1, 20},
+            {{.sets = {"Mode: %s=1"}}, {}, 1, 20},
+            {{.sets = {"#7=0", "#5=Wireframe"}}, {}, 1, 20},
+            {{.load_file = at("complete.json")}, {}, 1, 20},
+            {{.load_file = at("complete.json"), .mode = "render"}, {}, 0, 20},
+            {{}, quantity_3, 0, 3},
+            {{.sets = {"Quantity=9"}}, quantity_3, 0, 9},
+            {{}, by_name, 1, 7}};
+  for (auto [request, widgets, mode, quantity] : cases) {
+    if (!widgets.is_null()) request.load_file = write_document(at("partial.json"), widgets);
     request.default_mode = "render";
+    PanelNode node;
     apply_settings(node, request, 1.0);
-    EXPECT_EQ(static_cast<COption*>(node.control(5))->value, c.expected)
-        << c.load << " " << (c.sets.empty() ? "" : c.sets.back()) << " " << c.mode;
+    EXPECT_EQ(node.mode(), mode) << widgets << request.load_file << " " << request.mode;
+    EXPECT_EQ(node.quantity->value, quantity) << widgets;
   }
-  fs::remove_all(folder);
 }
 
-// A hand-edited document is held to what --set accepts: each value and key
-// within its widget's range, or refused naming the file, widget, value and
-// range, with the node as it was.
-TEST(Settings, LoadRefusesWhatSetRefuses) {
-  const fs::path folder = fresh_folder("ranges");
-  const std::string path = (folder / "s.json").string();
-  PanelNode saved;
-  save_settings(saved, path);
-  const nlohmann::json good = nlohmann::json::parse(read_text(path));
+// Each refusal names the problem and leaves the node as it was; a document is held
+// to what --set accepts, keys included, naming the file, widget, value and range.
+TEST_F(SettingsDocuments, RefusalsNameTheProblemAndKeepTheNodeAsItWas) {
   const struct {
-    int widget;
-    const char* field;
-    nlohmann::json value;
-    std::string message;
-  } cases[]{{8, "value", 1e6, "widget 8 \"Quantity\", value: 1e+06 is outside 0 to 5000"},
-            {8, "keys", {{1.0, 5.0}, {4.0, -1.0}}, "\"Quantity\", key at 4: -1 is outside 0 to 5000"},
-            {5, "value", 99, "\"Mode: %s\", value: \"99\" is not one of Render, Wireframe"},
-            {9, "value", {1, 2, 0, 1}, "\"Cloud Colour\", value: \"1,2,0,1\": 2 is outside 0 to 1"}};
-  for (const auto& c : cases) {
-    nlohmann::json doc = good;
-    doc["widgets"][c.widget][c.field] = c.value;
-    std::ofstream(path, std::ios::trunc) << doc.dump();
-    PanelNode node;
     SettingsRequest request;
-    request.load_file = path;
+    nlohmann::json widgets;  // a document listing these; null for none
+    std::string message;
+  } cases[]{
+      {{.load_file = at("none.json")}, {}, "none.json"},
+      {{.demo = "Storm"}, {}, "Drift, Contraints, Sunset"},
+      {{.sets = {"Quantity"}}, {}, "Widget Name=VALUE"},
+      {{.mode = "solid"}, {}, "render or wireframe"},
+      {{.keys = {"Quantity=1:5, x:2"}}, {}, "bad keyframes"},
+      {{},
+       {{{"index", 8}, {"value", 1e6}}},
+       "widget 8 \"Quantity\", value: 1e+06 is outside 0 to 5000"},
+      {{},
+       {{{"index", 8}, {"keys", {{1.0, 5.0}, {4.0, -1.0}}}}},
+       "key at 4: -1 is outside 0 to 5000"},
+      {{},
+       {{{"index", 5}, {"value", 99}}},
+       "\"Mode: %s\", value: \"99\" is not one of Render, Wireframe"},
+      {{}, {{{"index", 9}, {"value", {1, 2, 0, 1}}}}, "value: \"1,2,0,1\": 2 is outside 0 to 1"},
+      {{}, {{{"name", "Quantiy"}, {"value", 7}}}, "unknown widget \"Quantiy\""}};
+  for (auto [request, widgets, expected] : cases) {
+    if (!widgets.is_null()) request.load_file = write_document(at("s.json"), widgets);
+    PanelNode node;
     const std::string message = error_of([&] { apply_settings(node, request, 1.0); });
-    EXPECT_NE(message.find("--load: settings document \"" + path + "\": "), std::string::npos);
-    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    EXPECT_THAT(message, HasSubstr(expected));
+    if (!widgets.is_null()) {
+      EXPECT_EQ(message.rfind("--load: settings document \"" + at("s.json") + "\": ", 0), 0u);
+    }
     EXPECT_EQ(node.quantity->value, 20.0) << message;
     EXPECT_TRUE(node.quantity->keys.empty()) << message;
   }
-  fs::remove_all(folder);
-}
-
-TEST(Settings, KeyframeTextKeepsColourCommas) {
-  const auto keys = parse_keyframes("1:1,0,0,1, 10:0,0,1,1");
-  ASSERT_EQ(keys.size(), 2u);
-  EXPECT_EQ(keys[0].value, "1,0,0,1");
-  EXPECT_EQ(keys[1].frame, 10.0);
-  EXPECT_EQ(parse_keyframes("2.5:7")[0].frame, 2.5);
-  for (const char* text : {"", "5", "x:5", "1:2,", ",1:2"}) {
-    EXPECT_NE(error_of([&] { parse_keyframes(text); }).find("bad keyframes"), std::string::npos)
-        << text;
-  }
-}
-
-TEST(WidgetTable, PagesAndCellsComeFromTheNodesLayout) {
-  PanelNode node;
-  const std::vector<WidgetRow> rows = describe_widgets(node);
-  ASSERT_EQ(rows.size(), 15u);
-  EXPECT_EQ(rows[8].range_text, "0 to 5000");
-  EXPECT_EQ(rows[8].page_name, "Brumel");
-  EXPECT_EQ(rows[7].page_name, "Forces");  // "Mode: %s" of page 2 at layout row 9
-  EXPECT_EQ(rows[7].row, 2);
-  EXPECT_EQ(rows[7].default_text, "Wireframe");
-  EXPECT_EQ(rows[9].page_name, "Light");
-  EXPECT_EQ(rows[9].default_text, "1,1,0,1");
-  EXPECT_EQ(rows[9].default_values, (std::vector<double>{1, 1, 0, 1}));
-  EXPECT_EQ(rows[8].maximum, 5000);
-  EXPECT_EQ(rows[7].options, (std::vector<std::string>{"Render", "Wireframe"}));
-  EXPECT_EQ(rows[11].page, -1);  // kept out of the layout
 }
 
 // --- frame driver ----------------------------------------------------------------
 
 namespace {
 
-// Records each frame: its time, the catch-up hint, and marks drawn outputs.
+// Records each frame: its time and the catch-up hint; what it sees of the input
+// and the matte (their sample 1, -1 for no matte); marks the drawn outputs.
 class RecordingNode : public FXNode {
  public:
-  struct Call {
-    double time;
-    bool catch_up, has_matte;
-  };
   int process_image(double time, _image_str** inputs, _image_str* output) override {
-    calls.push_back({time, host_catch_up(), inputs[1] != nullptr});
+    calls.push_back(std::to_string(static_cast<int>(time)) + (host_catch_up() ? "c " : "d ") +
+                    std::to_string(inputs[0]->data[1]) + " " +
+                    (inputs[1] != nullptr ? std::to_string(inputs[1]->data[1]) : "-"));
     if (refuse) {
       msgwarn("QXAPI plugin: process_image() called with no valid input images.");
       return 0;
@@ -462,78 +337,52 @@ class RecordingNode : public FXNode {
     if (!host_catch_up()) output->data[0] = static_cast<std::uint16_t>(time);
     return 1;
   }
-  std::vector<Call> calls;
+  // Each frame's time, "c" caught up or "d" drawn, the sample marking the input
+  // and the one marking the matte ("-" for none).
+  std::vector<std::string> calls;
   bool refuse = false;
 };
 
 }  // namespace
 
-TEST(FrameDriver, CatchUpFramesComeFirstAscendingAndWriteNothing) {
-  RecordingNode node;
-  FrameSources sources("", "", ImageSize{8, 4});
-  FrameDriver driver(node, sources, ImageSize{8, 4}, 6);
+using FrameDriverReads = InFolder;
 
-  std::vector<int> caught_up, drawn;
-  driver.play(
-      5, FrameRange{8, 10}, [&](int frame) { caught_up.push_back(frame); },
-      [&](int frame, const HostImage& image) {
-        drawn.push_back(frame);
-        EXPECT_EQ(image.samples[0], frame);
-      });
-  EXPECT_EQ(caught_up, (std::vector<int>{5, 6, 7}));
-  EXPECT_EQ(drawn, (std::vector<int>{8, 9, 10}));
-  ASSERT_EQ(node.calls.size(), 6u);
-  for (std::size_t i = 0; i < node.calls.size(); ++i) {
-    EXPECT_EQ(node.calls[i].time, 5.0 + static_cast<double>(i));
-    EXPECT_EQ(node.calls[i].catch_up, i < 3);
-    EXPECT_FALSE(node.calls[i].has_matte);
-  }
-  EXPECT_FALSE(node.host_catch_up());
-}
-
-TEST(FrameDriver, FramesBetweenListedOnesAreCaughtUpAndReadOnlyWhatTheMatteNeeds) {
-  const fs::path folder = fresh_folder("driver_reads");
+// Frames between listed ones are caught up in order, drawing nothing, and read only
+// what the birth matte needs: the matte when there is one, else the input itself,
+// when the birth matte is on at any frame. Frames not read see a blank stand-in.
+TEST_F(FrameDriverReads, CatchUpFramesReadOnlyWhatTheBirthMatteNeeds) {
   HostImage plate(8, 4);
   for (int frame = 1; frame <= 4; ++frame) {
     plate.samples[1] = static_cast<std::uint16_t>(100 + frame);
-    write_host_image(plate, (folder / ("p." + std::to_string(frame) + ".png")).string());
+    write_host_image(plate, at("p." + std::to_string(frame) + ".png"));
   }
-  const std::string sequence = (folder / "p.%d.png").string();
-  // The node sees the plate (its sample marks the frame) or a blank stand-in.
-  struct Seen : RecordingNode {
-    int process_image(double time, _image_str** inputs, _image_str* output) override {
-      input_marks.push_back(inputs[0]->data[1]);
-      matte_marks.push_back(inputs[1] != nullptr ? inputs[1]->data[1] : -1);
-      return RecordingNode::process_image(time, inputs, output);
-    }
-    std::vector<int> input_marks, matte_marks;
-  };
   const struct {
     bool with_matte, birth_matte;
-    std::vector<int> input_marks, matte_marks;
+    std::vector<std::string> calls;
   } cases[]{
-      {false, false, {0, 102, 0, 104}, {-1, -1, -1, -1}},
-      {true, false, {0, 102, 0, 104}, {0, 102, 0, 104}},
-      {false, true, {101, 102, 103, 104}, {-1, -1, -1, -1}},
-      {true, true, {0, 102, 0, 104}, {101, 102, 103, 104}},
+      {false, false, {"1c 0 -", "2d 102 -", "3c 0 -", "4d 104 -"}},
+      {true, false, {"1c 0 0", "2d 102 102", "3c 0 0", "4d 104 104"}},
+      {false, true, {"1c 101 -", "2d 102 -", "3c 103 -", "4d 104 -"}},
+      {true, true, {"1c 0 101", "2d 102 102", "3c 0 103", "4d 104 104"}},
   };
   for (const auto& c : cases) {
-    Seen node;
-    CBoolean* birth_matte = node.Boolean("Use Birth Ma", false, false);
-    birth_matte->keys[3.0] = c.birth_matte;  // keyed on at a later frame reads every matte
-    FrameSources sources(sequence, c.with_matte ? sequence : "", ImageSize{8, 4});
+    RecordingNode node;
+    node.Boolean("Use Birth Ma", false, false)->keys[3.0] = c.birth_matte;  // keyed on later
+    FrameSources sources(at("p.%d.png"), c.with_matte ? at("p.%d.png") : "", ImageSize{8, 4});
     FrameDriver driver(node, sources, ImageSize{8, 4}, 4);
     driver.set_catch_up_reads(catch_up_reads(node, sources.has_matte()));
     std::vector<int> caught_up, drawn;
     driver.play(
         1, FrameList(std::vector<int>{2, 4}), [&](int frame) { caught_up.push_back(frame); },
-        [&](int frame, const HostImage&) { drawn.push_back(frame); });
+        [&](int frame, const HostImage& image) {
+          drawn.push_back(frame);
+          EXPECT_EQ(image.samples[0], frame);
+        });
     EXPECT_EQ(caught_up, (std::vector<int>{1, 3}));
     EXPECT_EQ(drawn, (std::vector<int>{2, 4}));
-    EXPECT_EQ(node.input_marks, c.input_marks) << c.with_matte << c.birth_matte;
-    EXPECT_EQ(node.matte_marks, c.matte_marks) << c.with_matte << c.birth_matte;
+    EXPECT_EQ(node.calls, c.calls) << c.with_matte << c.birth_matte;
+    EXPECT_FALSE(node.host_catch_up());
   }
-  fs::remove_all(folder);
 }
 
 TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
@@ -545,8 +394,9 @@ TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
   driver.set_after_process([&](int frame) { processed.push_back(frame); });
   const std::string message = error_of([&] { driver.process(3, false); });
   EXPECT_EQ(processed, std::vector<int>{3});
-  EXPECT_NE(message.find("refused frame 3"), std::string::npos);
-  EXPECT_NE(message.find("no valid input images"), std::string::npos);
+  EXPECT_THAT(
+      message,
+      HasSubstr("the node refused frame 3: QXAPI plugin: process_image() called with no valid"));
 }
 
 // --- the node's messages --------------------------------------------------------
@@ -562,7 +412,8 @@ TEST(NodeMessages, EachLineOnceWithItsCountThenStdoutIsBack) {
     for (const NodeMessage& m : taken) lines.push_back(m.text + " x" + std::to_string(m.count));
     return lines;
   };
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   ASSERT_EQ(fstat(STDOUT_FILENO, &before), 0);
   std::vector<std::vector<std::string>> takes;
   {
@@ -599,22 +450,28 @@ TEST(NodeMessages, EachLineOnceWithItsCountThenStdoutIsBack) {
 
 namespace {
 
-void write_test_image(const fs::path& path, int channels, OIIO::TypeDesc type,
-                      const std::vector<float>& pixel) {
-  auto out = OIIO::ImageOutput::create(path.string());
-  ASSERT_TRUE(out);
-  OIIO::ImageSpec spec(2, 1, channels, type);
-  if (channels == 2 || channels == 4) spec.attribute("oiio:UnassociatedAlpha", 1);
-  ASSERT_TRUE(out->open(path.string(), spec));
-  std::vector<float> data = pixel;
-  data.insert(data.end(), pixel.begin(), pixel.end());
-  ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, data.data()));
-  out->close();
+// A 4x3 frame of distinct 16-bit samples, as the node hands it.
+OIIO::ImageBuf test_frame() {
+  HostImage image(4, 3);
+  for (std::size_t i = 0; i < image.samples.size(); ++i)
+    image.samples[i] = static_cast<std::uint16_t>(i * 1237 + 91);
+  OIIO::ImageBuf frame;
+  frame.copy(host_frame(image));
+  return frame;
 }
 
-std::array<std::uint16_t, 4> first_pixel(const HostImage& image) {
-  return {image.samples[0], image.samples[1], image.samples[2], image.samples[3]};
+OIIO::ImageSpec header_of(const std::string& path) {
+  auto in = OIIO::ImageInput::open(path);
+  return in ? in->spec() : OIIO::ImageSpec();
 }
+
+// Any attribute as text; "" when absent.
+std::string text_of(const OIIO::ImageSpec& spec, const char* name) {
+  const OIIO::ParamValue* p = spec.find_attribute(name);
+  return p != nullptr ? p->get_string() : "";
+}
+
+}  // namespace
 
 // Frames reach the writer in order and are reported in order; a failed write is
 // reported at the next submit, after which nothing more is written.
@@ -626,7 +483,9 @@ TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
         written.push_back(path + ":" + std::to_string(frame) + ":" +
                           std::to_string(std::lround(image.getchannel(0, 0, 0, 0) * 4)));
       },
-      [&](int frame, const std::string& path) { reported.push_back(std::to_string(frame) + path); });
+      [&](int frame, const std::string& path) {
+        reported.push_back(std::to_string(frame) + path);
+      });
   OIIO::ImageBuf image(OIIO::ImageSpec(1, 1, 1, OIIO::TypeDesc::UINT8));
   for (int frame = 1; frame <= 3; ++frame) {
     OIIO::ImageBufAlgo::fill(image, {frame * 0.25f});
@@ -639,107 +498,45 @@ TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
   writer.finish();
 }
 
-}  // namespace
+using ImageIO = InFolder;
 
-TEST(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
-  const fs::path folder = fresh_folder("channels");
-  using A = std::array<std::uint16_t, 4>;
-  write_test_image(folder / "grey.png", 1, OIIO::TypeDesc::UINT8, {1.0f});
-  write_test_image(folder / "grey_alpha.tif", 2, OIIO::TypeDesc::UINT16, {0.5f, 0.25f});
-  write_test_image(folder / "rgb.png", 3, OIIO::TypeDesc::UINT8, {1.0f, 0.0f, 0.2f});
-  write_test_image(folder / "rgba.png", 4, OIIO::TypeDesc::UINT16, {0.0f, 1.0f, 0.0f, 0.5f});
-  write_test_image(folder / "hdr.exr", 4, OIIO::TypeDesc::FLOAT, {2.0f, -1.0f, 0.5f, 1.0f});
-  EXPECT_EQ(first_pixel(read_host_image((folder / "grey.png").string())),
-            (A{65535, 65535, 65535, 65535}));
-  EXPECT_EQ(first_pixel(read_host_image((folder / "grey_alpha.tif").string())),
-            (A{32768, 32768, 32768, 16384}));
-  EXPECT_EQ(first_pixel(read_host_image((folder / "rgb.png").string())),
-            (A{65535, 0, 13107, 65535}));
-  // Alpha stays as stored: colour is not premultiplied on reading.
-  EXPECT_EQ(first_pixel(read_host_image((folder / "rgba.png").string())), (A{0, 65535, 0, 32768}));
-  EXPECT_EQ(first_pixel(read_host_image((folder / "hdr.exr").string())),
-            (A{65535, 0, 32768, 65535}));
-  EXPECT_EQ(read_image_size((folder / "rgb.png").string()), (ImageSize{2, 1}));
-  fs::remove_all(folder);
-}
-
-TEST(ImageIO, SixteenBitFormatsKeepSamplesExactly) {
-  const fs::path folder = fresh_folder("roundtrip");
-  HostImage image(3, 2);
-  for (std::size_t i = 0; i < image.samples.size(); ++i) {
-    image.samples[i] = static_cast<std::uint16_t>(i * 2731 + 17);
+// Any channel count and bit depth becomes 16-bit RGBA, 16-bit samples exactly.
+TEST_F(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
+  const float odd = 12345.0f / 65535.0f;
+  const struct {
+    const char* name;
+    OIIO::TypeDesc type;
+    std::vector<float> pixel;
+    std::array<std::uint16_t, 4> read;
+  } cases[]{
+      {"grey.png", OIIO::TypeDesc::UINT8, {1.0f}, {65535, 65535, 65535, 65535}},
+      {"grey_alpha.tif", OIIO::TypeDesc::UINT16, {0.5f, 0.25f}, {32768, 32768, 32768, 16384}},
+      {"rgb.png", OIIO::TypeDesc::UINT8, {1.0f, 0.0f, 0.2f}, {65535, 0, 13107, 65535}},
+      {"rgb.dpx", OIIO::TypeDesc::UINT16, {odd, 1.0f / 65535, 1.0f}, {12345, 1, 65535, 65535}},
+      // Alpha stays as stored: colour is not premultiplied on reading.
+      {"rgba.png", OIIO::TypeDesc::UINT16, {0.0f, 1.0f, odd, 0.5f}, {0, 65535, 12345, 32768}},
+      {"hdr.exr", OIIO::TypeDesc::FLOAT, {2.0f, -1.0f, 0.5f, 1.0f}, {65535, 0, 32768, 65535}},
+  };
+  for (const auto& c : cases) {
+    OIIO::ImageSpec spec(2, 1, static_cast<int>(c.pixel.size()), c.type);
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    OIIO::ImageBuf written(spec);
+    OIIO::ImageBufAlgo::fill(written, c.pixel);
+    ASSERT_TRUE(written.write(at(c.name))) << written.geterror();
+    const HostImage image = read_host_image(at(c.name));
+    EXPECT_EQ((std::array{image.samples[4], image.samples[5], image.samples[6], image.samples[7]}),
+              c.read)
+        << c.name;
   }
-  for (const char* name : {"a.png", "a.tif", "a.dpx"}) {
-    write_host_image(image, (folder / name).string());
-    EXPECT_EQ(read_host_image((folder / name).string()), image) << name;
-  }
-  write_host_image(image, (folder / "a.jpg").string());  // 8-bit, no alpha, but written
-  EXPECT_EQ(read_host_image((folder / "a.jpg").string()).width, 3);
-  write_host_image(image, (folder / "a.exr").string());
-  auto exr = OIIO::ImageInput::open((folder / "a.exr").string());
-  ASSERT_TRUE(exr);
-  EXPECT_EQ(exr->spec().format, OIIO::TypeDesc::HALF);
-  EXPECT_EQ(exr->spec().nchannels, 4);
-  exr.reset();
-  // Written through temporary names: only the final names remain.
-  EXPECT_EQ(files_in(folder),
-            (std::vector<std::string>{"a.dpx", "a.exr", "a.jpg", "a.png", "a.tif"}));
-  fs::remove_all(folder);
+  EXPECT_EQ(read_image_size(at("rgb.png")), (ImageSize{2, 1}));
+  EXPECT_THAT(error_of([&] { prepare_output(at("f.0001.xyz")); }), HasSubstr("(use .exr, .png"));
 }
 
-TEST(ImageIO, OutputChecksComeBeforeAnyWriting) {
-  const fs::path folder = fresh_folder("outputs");
-  prepare_output((folder / "new/deeper/f.0001.png").string());
-  EXPECT_TRUE(fs::is_directory(folder / "new/deeper"));
-  EXPECT_TRUE(fs::is_empty(folder / "new/deeper"));
-  std::ofstream(folder / "file") << "x";
-  EXPECT_NE(error_of([&] {
-              prepare_output((folder / "file/f.0001.png").string());
-            }).find("cannot create output folder"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] { prepare_output((folder / "f.0001.xyz").string()); }).find(".exr, .png"),
-            std::string::npos);
-  EXPECT_NE(error_of([&] {
-              write_host_image(HostImage(2, 2), (folder / "nowhere/f.png").string());
-            }).find("nowhere/f.png"),
-            std::string::npos);
-  EXPECT_FALSE(fs::exists(folder / "nowhere"));
-  fs::remove_all(folder);
-}
-
-// --- frame files: metadata and output choices ------------------------------------
-
-namespace {
-
-// A 4x3 frame of distinct 16-bit samples, as the node hands it.
-OIIO::ImageBuf test_frame() {
-  HostImage image(4, 3);
-  for (std::size_t i = 0; i < image.samples.size(); ++i) {
-    image.samples[i] = static_cast<std::uint16_t>(i * 1237 + 91);
-  }
-  OIIO::ImageBuf frame;
-  frame.copy(host_frame(image));
-  return frame;
-}
-
-OIIO::ImageSpec header_of(const fs::path& path) {
-  auto in = OIIO::ImageInput::open(path.string());
-  return in ? in->spec() : OIIO::ImageSpec();
-}
-
-// Any attribute as text; "" when absent.
-std::string attribute_text(const OIIO::ImageSpec& spec, const char* name) {
-  const OIIO::ParamValue* p = spec.find_attribute(name);
-  return p != nullptr ? p->get_string() : "";
-}
-
-}  // namespace
+using FrameOutput = InFolder;
 
 // A plate's metadata reaches the frames written over it, less what described
 // the plate file's encoding, beside the shot's stamp; EXR keeps the windows.
-TEST(FrameOutput, PlateMetadataSurvivesBesideTheShotsStamp) {
-  const fs::path folder = fresh_folder("metadata");
-  const std::string plate_path = (folder / "plate.exr").string();
+TEST_F(FrameOutput, PlateMetadataSurvivesBesideTheShotsStamp) {
   {
     OIIO::ImageSpec plate(4, 3, 4, OIIO::TypeDesc::HALF);
     plate.x = 2, plate.y = 1, plate.full_width = 8, plate.full_height = 6;
@@ -748,53 +545,42 @@ TEST(FrameOutput, PlateMetadataSurvivesBesideTheShotsStamp) {
     plate.attribute("smpte:TimeCode", OIIO::TypeTimeCode, timecode);
     plate.attribute("show:take", "take 3");
     plate.attribute("compression", "dwaa");
-    auto out = OIIO::ImageOutput::create(plate_path);
-    ASSERT_TRUE(out->open(plate_path, plate));
-    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::UINT16, test_frame().localpixels()));
-    out->close();
+    ASSERT_TRUE(OIIO::ImageBuf(plate).write(at("plate.exr")));
   }
   // The frame as the host hands it: the plate's spec over the node's samples.
   // (OpenImageIO reads no colour space from an EXR; colour management sets it.)
   OIIO::ImageBuf frame;
-  ASSERT_TRUE(frame.copy(OIIO::ImageBuf(plate_path), OIIO::TypeDesc::UINT16));
+  ASSERT_TRUE(frame.copy(OIIO::ImageBuf(at("plate.exr")), OIIO::TypeDesc::UINT16));
   frame.specmod().attribute("oiio:ColorSpace", "ACEScg");
   frame.specmod().attribute("oiio:BitsPerSample", 10);  // as a 10-bit DPX plate says
-  ASSERT_NE(attribute_text(frame.spec(), "openexr:dwaCompressionLevel"), "");
+  ASSERT_NE(text_of(frame.spec(), "openexr:dwaCompressionLevel"), "");
   const FrameStamp stamp{42, 1001, true, R"({"format": "brumel-node-settings"})"};
-  for (const char* name : {"out.exr", "out.png"}) {
-    write_frame(frame, (folder / name).string(), OutputOptions{}, stamp);
-    const OIIO::ImageSpec out = header_of(folder / name);
-    const bool exr = std::string(name) == "out.exr";
+  for (const std::string name : {"out.exr", "out.png"}) {
+    write_frame(frame, at(name), OutputOptions{}, stamp);
+    const OIIO::ImageSpec out = header_of(at(name));
+    const bool exr = name == "out.exr";
     EXPECT_EQ(out.get_string_attribute("show:take"), "take 3") << name;
     EXPECT_EQ(out.get_string_attribute("Software"), "brumel " BRUMEL_VERSION) << name;
-    EXPECT_EQ(out.get_string_attribute("brumel:settings"), stamp.settings) << name;
-    const StampedImage back = read_stamped_image((folder / name).string());
-    EXPECT_EQ(back.settings, stamp.settings);
-    EXPECT_EQ(back.frame, 42) << name;
-    EXPECT_EQ(back.shot_start, 1001) << name;
-    EXPECT_TRUE(back.preroll) << name;
+    const StampedImage back = read_stamped_image(at(name));
+    EXPECT_EQ(back.settings, stamp.settings) << name;
+    EXPECT_EQ(std::tuple(back.frame, back.shot_start, back.preroll), std::tuple(42, 1001, true))
+        << name;
     // EXR keeps the windows; other formats write the data window alone.
     EXPECT_EQ((std::array{out.x, out.y, out.full_width, out.full_height}),
               (exr ? std::array{2, 1, 8, 6} : std::array{0, 0, 4, 3}))
         << name;
     if (exr) {
-      EXPECT_EQ(attribute_text(out, "FramesPerSecond"), "24/1");
-      EXPECT_EQ(attribute_text(out, "smpte:TimeCode"), "01:00:02:05");
+      EXPECT_EQ(text_of(out, "FramesPerSecond"), "24/1");
+      EXPECT_EQ(text_of(out, "smpte:TimeCode"), "01:00:02:05");
       // The plate file's encoding is not the output's.
-      EXPECT_EQ(attribute_text(out, "compression"), "zip");
-      EXPECT_EQ(attribute_text(out, "openexr:dwaCompressionLevel"), "");
-      EXPECT_EQ(out.get_int_attribute("brumel:frame"), 42);
+      EXPECT_EQ(out.get_string_attribute("compression"), "zip");
+      EXPECT_EQ(text_of(out, "openexr:dwaCompressionLevel"), "");
     } else {
       EXPECT_EQ(out.get_string_attribute("oiio:ColorSpace"), "ACEScg");
     }
   }
-  write_frame(frame, (folder / "out.dpx").string(), OutputOptions{}, stamp);
-  EXPECT_EQ(header_of(folder / "out.dpx").get_int_attribute("oiio:BitsPerSample"), 16);
-  write_host_image(HostImage(2, 2), (folder / "plain.exr").string());
-  EXPECT_NE(error_of([&] { read_stamped_image((folder / "plain.exr").string()); })
-                .find("image \"" + (folder / "plain.exr").string() + "\" holds no brumel settings"),
-            std::string::npos);
-  fs::remove_all(folder);
+  write_frame(frame, at("out.dpx"), OutputOptions{}, stamp);
+  EXPECT_EQ(header_of(at("out.dpx")).get_int_attribute("oiio:BitsPerSample"), 16);
 }
 
 TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
@@ -803,12 +589,15 @@ TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
     OutputOptions options;
     const char* message;
   } cases[]{
-      {"f.tif", {"", "dwaa", 0},
+      {"f.tif",
+       {"", "dwaa", 0},
        "--compression dwaa: the .tif output offers none, lzw, zip, packbits"},
-      {"f.exr", {"", "lzw", 0},
+      {"f.exr",
+       {"", "lzw", 0},
        "--compression lzw: the .exr output offers none, rle, zip, zips, piz, pxr24, b44, b44a, "
        "dwaa, dwab"},
-      {"f.exr", {"float", "b44", 0},
+      {"f.exr",
+       {"float", "b44", 0},
        "--compression b44: with --datatype float the .exr output offers none, rle, zip, zips, "
        "piz, pxr24, dwaa, dwab"},
       {"f.png", {"", "zip", 0}, "--compression zip: the .png output offers no choice"},
@@ -823,14 +612,12 @@ TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
       {"f.exr", {"", "", 90}, "--quality 90: the .exr output has no quality to set"},
   };
   for (const auto& c : cases) {
-    EXPECT_NE(error_of([&] { check_output_options(c.options, c.path); }).find(c.message),
-              std::string::npos)
+    EXPECT_THAT(error_of([&] { check_output_options(c.options, c.path); }), HasSubstr(c.message))
         << c.message;
   }
 }
 
-TEST(OutputOptions, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
-  const fs::path folder = fresh_folder("choices");
+TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
   const struct {
     const char* name;
     OutputOptions options;
@@ -854,120 +641,91 @@ TEST(OutputOptions, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
   };
   const OIIO::ImageBuf frame = test_frame();
   for (const auto& c : cases) {
-    const std::string path = (folder / c.name).string();
-    check_output_options(c.options, path);
-    write_frame(frame, path, c.options, FrameStamp{});
-    const OIIO::ImageSpec spec = header_of(path);
+    check_output_options(c.options, at(c.name));
+    write_frame(frame, at(c.name), c.options, FrameStamp{});
+    const OIIO::ImageSpec spec = header_of(at(c.name));
     EXPECT_EQ(spec.format, c.type) << c.name;
     EXPECT_EQ(spec.get_string_attribute("compression"), c.compression) << c.name;
   }
   // The quality reaches the JPEG writer.
-  EXPECT_LT(fs::file_size(folder / "q5.jpg"), fs::file_size(folder / "default.jpg"));
-  fs::remove_all(folder);
+  EXPECT_LT(fs::file_size(at("q5.jpg")), fs::file_size(at("default.jpg")));
 }
 
-TEST(FrameSources, EveryFrameIsCheckedBeforeRendering) {
-  const fs::path folder = fresh_folder("sources");
+using ShotFiles = InFolder;
+
+// Every input and matte frame is checked before rendering; a still serves every frame.
+TEST_F(ShotFiles, FrameSourcesCheckEveryFrameBeforeRendering) {
   HostImage image(4, 2);
   for (int frame : {1, 2, 4}) {
     image.samples[0] = static_cast<std::uint16_t>(frame);
-    write_host_image(image, (folder / ("p." + std::to_string(frame) + ".png")).string());
+    write_host_image(image, at("p." + std::to_string(frame) + ".png"));
   }
-  std::ofstream(folder / "junk.png") << "not an image";
-  const std::string sequence = (folder / "p.%d.png").string();
-  const std::string still = (folder / "p.4.png").string();
-
-  FrameSources sources(sequence, still, ImageSize{9, 9});
+  FrameSources sources(at("p.%d.png"), at("p.4.png"), ImageSize{9, 9});
   sources.check_frames(FrameRange{1, 2});
   EXPECT_EQ(sources.input(2).node_input.samples[0], 2);
-  EXPECT_EQ(sources.input(1).node_input.samples[0], 1);
-  EXPECT_EQ(sources.matte(1)->samples[0], 4);  // a still serves every frame
+  EXPECT_EQ(sources.matte(1)->samples[0], 4);
   EXPECT_EQ(sources.input_size(1), (ImageSize{4, 2}));
-  const std::string missing = error_of([&] { sources.check_frames(FrameRange{1, 4}); });
-  EXPECT_NE(missing.find("input frame 3: \"" + (folder / "p.3.png").string() + "\" does not exist"),
-            std::string::npos)
-      << missing;
-  const std::string matte = error_of([&] {
-    FrameSources(still, sequence, ImageSize{}).check_frames(FrameRange{2, 3});
-  });
-  EXPECT_NE(matte.find("matte frame 3"), std::string::npos) << matte;
-  const std::string junk = error_of([&] {
-    FrameSources((folder / "junk.png").string(), "", ImageSize{}).check_frames(FrameRange{1, 9});
-  });
-  EXPECT_NE(junk.find("junk.png"), std::string::npos);
-
-  FrameSources none("", "", ImageSize{6, 3});
-  EXPECT_EQ(none.input(7).node_input, default_background(6, 3));
-  EXPECT_EQ(none.matte(7), nullptr);
-  fs::remove_all(folder);
+  EXPECT_THAT(error_of([&] {
+                sources.check_frames(FrameRange{1, 4});
+              }),
+              HasSubstr("input frame 3: \"" + at("p.3.png") + "\" does not exist"));
+  EXPECT_THAT(
+      error_of([&] {
+        FrameSources(at("p.4.png"), at("p.%d.png"), ImageSize{}).check_frames(FrameRange{2, 3});
+      }),
+      HasSubstr("matte frame 3"));
+  EXPECT_EQ(FrameSources("", "", ImageSize{6, 3}).input(7).node_input, default_background(6, 3));
 }
 
-TEST(ShotStart, FirstFrameOnDiskInThePatternsOwnSpelling) {
-  const fs::path folder = fresh_folder("on_disk");
+TEST_F(ShotFiles, StartsAtTheFirstFrameOnDiskInThePatternsOwnSpelling) {
   for (const char* name : {"p.1001.png", "p.1002.png", "p.999.png", "p.0998.tmp", "p.x.png",
                            "q.0005.png", "p.-0003.png.bak"}) {
-    std::ofstream(folder / name) << "x";
+    std::ofstream(at(name)) << "x";
   }
-  const std::string base = folder.string() + "/";
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.####.png")), 1001);  // not "999"
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.%d.png")), 999);
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "q.@@@@.png")), 5);
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "r.####.png")), std::nullopt);
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.1001.png")), std::nullopt);  // a still
-  std::ofstream(folder / "p.-0003.png") << "x";
-  EXPECT_EQ(first_frame_on_disk(ImageSequence(base + "p.####.png")), -3);
-  EXPECT_EQ(default_shot_start(base + "p.####.png"), -3);
-  EXPECT_EQ(default_shot_start(base + "r.####.png"), 1);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.####.png"))), 1001);  // not "999"
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.%d.png"))), 999);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(at("q.@@@@.png"))), 5);
+  EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.1001.png"))), std::nullopt);  // a still
+  std::ofstream(at("p.-0003.png")) << "x";
+  EXPECT_EQ(default_shot_start(at("p.####.png")), -3);
+  EXPECT_EQ(default_shot_start(at("r.####.png")), 1);
   EXPECT_EQ(default_shot_start(""), 1);
-  fs::remove_all(folder);
 }
 
-TEST(RerunSafety, NeverOverAnInputOnlyWhatIsMissing) {
-  const fs::path folder = fresh_folder("rerun");
-  fs::create_directories(folder / "plate");
-  std::ofstream(folder / "plate/p.0003.png") << "x";
-  fs::create_directory_symlink(folder / "plate", folder / "link");
-  const std::string base = folder.string() + "/";
+TEST_F(ShotFiles, OutputsNeverGoOverAnInputOrMatteFile) {
+  fs::create_directories(folder_ / "plate");
+  std::ofstream(at("plate/p.0003.png")) << "x";
+  fs::create_directory_symlink(folder_ / "plate", folder_ / "link");
   ShotOptions shot;
-  shot.input = base + "plate/p.####.png";
-  shot.matte = base + "matte.png";
+  shot.input = at("plate/p.####.png");
+  shot.matte = at("matte.png");
   shot.shot_start = 1;
   const FrameList frames(FrameRange{2, 4});
-  const struct {
-    std::string output, message;  // "" when it may be written
-  } cases[]{{base + "out/p.####.png", ""},
-            {base + "plate/p.%04d.png", "over the input file"},
-            {base + "link/../plate/p.####.png", "over the input file"},
-            {base + "link/p.####.png", "over the input file"},
-            {base + "plate/p.%03d.png", ""},
-            {base + "matte.png", "over the matte file"}};
-  for (const auto& c : cases) {
-    auto check = [&] { refuse_writing_over_inputs(ImageSequence(c.output), frames, shot); };
-    if (c.message.empty()) {
-      EXPECT_NO_THROW(check()) << c.output;
+  const std::pair<std::string, std::string> cases[]{
+      // output, what it refuses ("" for none)
+      {"out/p.####.png", ""},
+      {"plate/p.%04d.png", "over the input file"},
+      {"link/../plate/p.####.png", "over the input file"},
+      {"link/p.####.png", "over the input file"},
+      {"plate/p.%03d.png", ""},
+      {"matte.png", "over the matte file"}};
+  for (const auto& [output, message] : cases) {
+    auto check = [&] { refuse_writing_over_inputs(ImageSequence(at(output)), frames, shot); };
+    if (message.empty()) {
+      EXPECT_NO_THROW(check()) << output;
     } else {
-      EXPECT_NE(error_of(check).find(c.message), std::string::npos) << c.output;
+      EXPECT_THAT(error_of(check), HasSubstr(message)) << output;
     }
   }
-  const ImageSequence plate(shot.input);
-  EXPECT_EQ(frames_not_on_disk(plate, frames), FrameList(std::vector<int>{2, 4}));
-  EXPECT_EQ(frames_not_on_disk(plate, FrameList(std::vector<int>{3})), std::nullopt);
-  fs::remove_all(folder);
 }
 
-TEST(DefaultBackground, OpaqueDuskSkySameEveryTime) {
+TEST(DefaultBackground, OpaqueDuskSky) {
   const HostImage sky = default_background(64, 40);
-  ASSERT_EQ(sky.samples.size(), 64u * 40u * 4u);
-  EXPECT_EQ(sky, default_background(64, 40));
   for (std::size_t i = 3; i < sky.samples.size(); i += 4) ASSERT_EQ(sky.samples[i], 65535);
   auto at = [&](int y, int channel) { return sky.samples[(y * 64 + 10) * 4 + channel]; };
   EXPECT_GT(at(0, 2), at(0, 0));    // blue at the top
   EXPECT_GT(at(30, 0), at(30, 2));  // warm just above the horizon
   EXPECT_LT(at(39, 0), at(30, 0));  // dark ground below it
 }
-
-#else
-
-TEST(AppUnits, NeedsTheApplication) { GTEST_SKIP() << "built without the brumel application"; }
 
 #endif

@@ -1,6 +1,13 @@
 #pragma once
-// Running the brumel program from the application's end-to-end tests.
+// Running the brumel program from the application's end-to-end tests, and reading
+// the pictures it writes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,3 +31,71 @@ std::filesystem::path fresh_test_folder(const std::string& prefix);
 
 // `text` as one shell word.
 std::string quoted(const std::string& text);
+
+// The words of a command line: split at blanks, a word in single quotes kept whole.
+std::vector<std::string> words(const std::string& line);
+
+// `a` followed by `b`.
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b);
+
+// The paths of every file and folder under `folder`, relative to it.
+std::set<std::string> files_under(const std::filesystem::path& folder);
+
+// An 8-bit binary PPM (P6), as the program writes `.ppm` frames and screenshots.
+struct Picture {
+  using Rgb = std::array<int, 3>;
+  int width = 0, height = 0;
+  std::vector<unsigned char> samples;
+  Rgb at(int x, int y) const;
+  // Pixels in [x0, x1) x [y0, y1) that pass `test`.
+  int count(int x0, int y0, int x1, int y1, const std::function<bool(Rgb)>& test) const;
+};
+// Fails the test when `path` is no 8-bit PPM.
+Picture read_ppm(const std::filesystem::path& path);
+// The largest difference of one channel between two colours.
+int largest_difference(Picture::Rgb a, Picture::Rgb b);
+// Pixels of the w x h box at (ax, ay) of `a` whose colour differs by more than
+// `threshold` from the pixel at the same place of the box at (bx, by) of `b`.
+int pixels_differing(const Picture& a, int ax, int ay, const Picture& b, int bx, int by, int w,
+                     int h, int threshold);
+
+#if defined(BRUMEL_APP_PATH)
+// A fresh work folder per test (kept when the test fails) where `brumel` runs;
+// skips when the node module is not built.
+class BrumelRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(std::filesystem::path(BRUMEL_APP_PATH).parent_path() /
+                                 "BrumelKv.node")) {
+      GTEST_SKIP() << "the node module is not built yet";
+    }
+    root_ = fresh_test_folder("brumel_");
+    work_ = root_ / "work";
+  }
+  void TearDown() override {
+    std::error_code ignored;  // a daemon may still be removing its files
+    if (!root_.empty() && !HasFailure()) std::filesystem::remove_all(root_, ignored);
+  }
+  // `brumel LINE` (its words as `words` splits them), with `env` as run_program takes it.
+  ProgramResult run(const std::string& line, const std::string& env = "") const {
+    return run_program(BRUMEL_APP_PATH, work_, root_, words(line), env);
+  }
+  // `brumel LINE`, which must succeed; returns what it said on standard error.
+  std::string ok(const std::string& line) const {
+    const ProgramResult r = run(line);
+    EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
+    return r.err;
+  }
+  ProgramResult run(const std::vector<std::string>& args, const std::string& env = "") const {
+    return run_program(BRUMEL_APP_PATH, work_, root_, args, env);
+  }
+  std::string ok(const std::vector<std::string>& args) const {
+    const ProgramResult r = run(args);
+    EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args) << "\n" << r.err;
+    return r.err;
+  }
+  std::string file(const std::string& name) const { return read_text(work_ / name); }
+
+  std::filesystem::path root_, work_;
+};
+#endif
