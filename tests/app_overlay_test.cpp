@@ -75,10 +75,9 @@ TEST_F(AppOverlay, HandlesAreDrawnOverTheRenderedFrameInViewPixels) {
        {"/usr/lib/x86_64-linux-gnu", "/usr/lib/aarch64-linux-gnu", "/usr/lib64", "/usr/lib"}) {
     const fs::path system_gl = fs::path(dir) / "libGL.so.1";
     if (!fs::exists(system_gl)) continue;
-    const ProgramResult r =
-        run(std::string("overlay --size 320x180 -q -o preloaded.ppm") + kBirth,
-            "LD_PRELOAD=" + quoted(system_gl.string()) +
-                " ASAN_OPTIONS=verify_asan_link_order=0:${ASAN_OPTIONS:-}");
+    const ProgramResult r = run(std::string("overlay --size 320x180 -q -o preloaded.ppm") + kBirth,
+                                "LD_PRELOAD=" + quoted(system_gl.string()) +
+                                    " ASAN_OPTIONS=verify_asan_link_order=0:${ASAN_OPTIONS:-}");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(picture("preloaded.ppm").samples, view.samples);
     break;
@@ -141,8 +140,8 @@ TEST_F(AppOverlay, DraggingTheBirthHandleMovesItsWidgetsAndTheNextBirths) {
 TEST_F(AppOverlay, ADragFarOutsideIsHeldToRangesAndAMissIsRefused) {
   const ProgramResult far =
       run("overlay --size 320x180 -q --set Perspective=on --drag 160,72:900000,-700000 "
-                "--save far.json -o far.ppm" +
-                std::string(kBirth));
+          "--save far.json -o far.ppm" +
+          std::string(kBirth));
   ASSERT_EQ(far.status, 0) << far.err;
   EXPECT_THAT(far.err,
               HasSubstr("brumel: warning: --drag \"160,72:900000,-700000\": \"Birth_X\": "));

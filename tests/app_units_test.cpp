@@ -214,13 +214,13 @@ TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
 
 TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
   PanelNode node;
-  SettingsRequest request;
-  request.demo = "sunset";
-  request.sets = {"Quantity=7", "Quantity = 8", "PreRoll=100", "Use Wind=off"};
-  request.mode = "render";
-  request.keys = {"Quantity=1:10,5:20", "Cloud Colour=1:1,0,0,1, 9:0,0,1,1"};
-  request.preroll = true;
-  apply_settings(node, request, 11.0);
+  apply_settings(node,
+                 {.demo = "sunset",
+                  .sets = {"Quantity=7", "Quantity = 8", "PreRoll=100", "Use Wind=off"},
+                  .mode = "render",
+                  .keys = {"Quantity=1:10,5:20", "Cloud Colour=1:1,0,0,1, 9:0,0,1,1"},
+                  .preroll = true},
+                 11.0);
   std::vector<std::string> order;
   for (const auto& notice : node.notices) {
     order.push_back(notice.name);
@@ -412,8 +412,7 @@ TEST(NodeMessages, EachLineOnceWithItsCountThenStdoutIsBack) {
     for (const NodeMessage& m : taken) lines.push_back(m.text + " x" + std::to_string(m.count));
     return lines;
   };
-  struct stat before {
-  }, after{};
+  struct stat before = {}, after = {};
   ASSERT_EQ(fstat(STDOUT_FILENO, &before), 0);
   std::vector<std::vector<std::string>> takes;
   {

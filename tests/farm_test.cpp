@@ -26,14 +26,12 @@ class Farm : public BrumelRun {
     BrumelRun::TearDown();
   }
   // `brumel ARGS` over the test's shot: Drift, frames 1-12.
-  ProgramResult brumel(const std::vector<std::string>& args) const {
-    return run(
-        joined(args, {"--demo", "Drift", "--preroll", "--frames", "1-12", "--size", "160x90"}),
-        env_);
+  ProgramResult brumel(const std::string& args) const {
+    return run(args + " --demo Drift --preroll --frames 1-12 --size 160x90", env_);
   }
   // The frames of `folder` equal the one-machine run's.
   void expect_one_machine_frames(const std::string& folder, const std::vector<int>& frames) {
-    ASSERT_EQ(brumel({"render", "-q", "-o", "one/c.####.png"}).status, 0);
+    ASSERT_EQ(brumel("render -q -o one/c.####.png").status, 0);
     for (int frame : frames) {
       char name[32];
       std::snprintf(name, sizeof name, "c.%04d.png", frame);
@@ -50,8 +48,8 @@ class Farm : public BrumelRun {
 }  // namespace
 
 TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
-  const ProgramResult dry = brumel({"farm", "--slurm", "--chunks", "3", "--dry-run", "--datatype",
-                                    "uint8", "-o", "farm/c.####.png"});
+  const ProgramResult dry =
+      brumel("farm --slurm --chunks 3 --dry-run --datatype uint8 -o farm/c.####.png");
   ASSERT_EQ(dry.status, 0) << dry.err;
   for (const char* line :
        {"#SBATCH --array=0-2\n", "chunks=(1-4 5-8 9-12)\n",
@@ -63,8 +61,7 @@ TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
 
   // Uneven chunks, the earlier ones longer; the first and last command, each run
   // on its own, give the one-machine frames.
-  const ProgramResult commands =
-      brumel({"farm", "--print-commands", "--chunks", "5", "-q", "-o", "cmd/c.####.png"});
+  const ProgramResult commands = brumel("farm --print-commands --chunks 5 -q -o cmd/c.####.png");
   ASSERT_EQ(commands.status, 0) << commands.err;
   std::istringstream lines(commands.out);
   std::vector<std::string> chunks;
@@ -77,7 +74,7 @@ TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
   }
   EXPECT_EQ(chunks, (std::vector<std::string>{"1-3", "4-6", "7-8", "9-10", "11-12"}));
   expect_one_machine_frames("cmd", {1, 2, 3, 11, 12});
-  EXPECT_EQ(brumel({"farm", "--chunks", "13", "--slurm", "-o", "x/c.####.png"}).status, 1);
+  EXPECT_EQ(brumel("farm --chunks 13 --slurm -o x/c.####.png").status, 1);
 }
 
 TEST_F(Farm, SlurmJobArrayRendersTheShotAsOneMachineDoes) {
@@ -91,9 +88,8 @@ TEST_F(Farm, SlurmJobArrayRendersTheShotAsOneMachineDoes) {
   env_ = "SLURM_CONF=" + quoted((slurm_ / "slurm.conf").string());
 
   // Only chunks 0 and 2 run: --wait names the frames of chunk 1 as missing.
-  const std::vector<std::string> farm{"farm",   "--slurm", "--chunks",       "3",
-                                      "--wait", "-o",      "farm/c.####.png"};
-  const ProgramResult first = brumel(joined(farm, {"--sbatch-arg=--array=0,2"}));
+  const std::string farm = "farm --slurm --chunks 3 --wait -o farm/c.####.png";
+  const ProgramResult first = brumel(farm + " --sbatch-arg=--array=0,2");
   EXPECT_EQ(first.status, 1) << first.err;
   EXPECT_THAT(first.err, HasSubstr("finished with 4 frames missing: 5-8"));
   // The same command again renders what is missing.

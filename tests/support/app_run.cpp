@@ -51,11 +51,6 @@ std::vector<std::string> words(const std::string& line) {
   return out;
 }
 
-std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 std::set<std::string> files_under(const std::filesystem::path& folder) {
   std::set<std::string> names;
   std::error_code ignored;

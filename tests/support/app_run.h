@@ -35,9 +35,6 @@ std::string quoted(const std::string& text);
 // The words of a command line: split at blanks, a word in single quotes kept whole.
 std::vector<std::string> words(const std::string& line);
 
-// `a` followed by `b`.
-std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b);
-
 // The paths of every file and folder under `folder`, relative to it.
 std::set<std::string> files_under(const std::filesystem::path& folder);
 
@@ -84,14 +81,6 @@ class BrumelRun : public ::testing::Test {
   std::string ok(const std::string& line) const {
     const ProgramResult r = run(line);
     EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
-    return r.err;
-  }
-  ProgramResult run(const std::vector<std::string>& args, const std::string& env = "") const {
-    return run_program(BRUMEL_APP_PATH, work_, root_, args, env);
-  }
-  std::string ok(const std::vector<std::string>& args) const {
-    const ProgramResult r = run(args);
-    EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args) << "\n" << r.err;
     return r.err;
   }
   std::string file(const std::string& name) const { return read_text(work_ / name); }
