@@ -1,5 +1,6 @@
 // The host image import: any bytes as an image file of a format the first byte
-// picks, read as --input reads it (header, limits, then 16-bit RGBA pixels).
+// picks, read as --input reads it (header, limits, then 16-bit RGBA pixels over the
+// display window).
 #include <unistd.h>
 
 #include <cstdint>
@@ -33,10 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(data + 1, 1, size - 1, file);
   std::fclose(file);
   try {
+    const OIIO::ImageSpec spec = read_image_spec(path);
     const ImageSize header = read_image_size(path);
     // Pixels of headers near the limits cost up to a gigabyte each, past the
     // fuzzer's memory limit; the app tests cover the limits themselves.
-    if (std::int64_t{header.width} * header.height > (1 << 16)) return 0;
+    if (std::int64_t{header.width} * header.height > (1 << 16) ||
+        std::int64_t{spec.width} * spec.height > (1 << 16)) {
+      return 0;
+    }
     const HostImage image = read_host_image(path);
     if (image.width != header.width || image.height != header.height ||
         image.samples.size() != static_cast<std::size_t>(image.width) * image.height * 4) {

@@ -45,21 +45,10 @@ Plate read_plate(const std::string& path, const ColourSpaces& colours,
     throw AppError("cannot convert input image \"" + path + "\" from " + plate.colour_space +
                    " to " + ColourSpaces::kNodeSpace + ": " + display.geterror());
   }
-  const OIIO::ImageSpec& s = plate.spec;
-  const ImageSize size = display_size(s);
-  plate.node_input = HostImage(size.width, size.height);
-  const float* data = static_cast<const float*>(display.localpixels());
-  for (int y = 0; y < size.height; ++y) {
-    const int sy = s.full_y + y - s.y;
-    if (sy < 0 || sy >= s.height) continue;
-    for (int x = 0; x < size.width; ++x) {
-      const int sx = s.full_x + x - s.x;
-      if (sx < 0 || sx >= s.width) continue;
-      const float* from = data + (static_cast<std::size_t>(sy) * s.width + sx) * 4;
-      std::uint16_t* to = &plate.node_input.samples[(static_cast<std::size_t>(y) * size.width + x) * 4];
-      for (int c = 0; c < 4; ++c) to[c] = to_sample(from[c]);
-    }
-  }
+  HostImage data(plate.spec.width, plate.spec.height);
+  const float* from = static_cast<const float*>(display.localpixels());
+  std::transform(from, from + data.samples.size(), data.samples.begin(), to_sample);
+  plate.node_input = on_display_window(plate.spec, std::move(data));
   return plate;
 }
 

@@ -139,8 +139,25 @@ ImageSize read_image_size(const std::string& path) {
 
 HostImage read_host_image(const std::string& path) {
   auto input = open_input(path);
-  HostImage image(input->spec().width, input->spec().height);
-  image.samples = read_rgba<std::uint16_t>(*input, path, TypeDesc::UINT16, 65535);
+  HostImage data(input->spec().width, input->spec().height);
+  data.samples = read_rgba<std::uint16_t>(*input, path, TypeDesc::UINT16, 65535);
+  return on_display_window(input->spec(), std::move(data));
+}
+
+HostImage on_display_window(const ImageSpec& spec, HostImage data) {
+  const ImageSize size = display_size(spec);
+  if (spec.x == spec.full_x && spec.y == spec.full_y && size == ImageSize{data.width, data.height}) {
+    return data;
+  }
+  HostImage image(size.width, size.height);
+  // The display window's columns that the data window reaches, the same on every row.
+  const int dx = spec.x - spec.full_x, dy = spec.y - spec.full_y;
+  const int x0 = std::max(0, dx), x1 = std::min(size.width, dx + data.width);
+  for (int y = std::max(0, dy); y < std::min(size.height, dy + data.height) && x0 < x1; ++y) {
+    std::copy_n(&data.samples[(static_cast<std::size_t>(y - dy) * data.width + (x0 - dx)) * 4],
+                static_cast<std::size_t>(x1 - x0) * 4,
+                &image.samples[(static_cast<std::size_t>(y) * size.width + x0) * 4]);
+  }
   return image;
 }
 

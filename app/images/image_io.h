@@ -16,12 +16,16 @@
 // is beyond the size limits (check_image_size), before anything is allocated.
 ImageSize read_image_size(const std::string& path);
 
-// Reads the first subimage as 16-bit RGBA: 1 channel is grey, 2 grey and alpha,
-// 3 RGB with opaque alpha, 4 or more the first four as RGBA; other bit depths
-// are rescaled to 0..65535 (floats clamped to 0..1). Throws AppError naming the
-// file when read_image_size would, or when its pixels are truncated or damaged
-// (never black rows in their place).
+// Reads the first subimage as 16-bit RGBA over its display window (as on_display_window
+// places it): 1 channel is grey, 2 grey and alpha, 3 RGB with opaque alpha, 4 or more
+// the first four as RGBA; other bit depths are rescaled to 0..65535 (floats clamped to
+// 0..1). Throws AppError naming the file when read_image_size would, or when its pixels
+// are truncated or damaged (never black rows in their place).
 HostImage read_host_image(const std::string& path);
+
+// `data`, the samples of `spec`'s data window, placed on its display window: transparent
+// black where the data window does not reach, and what lies outside the display left out.
+HostImage on_display_window(const OIIO::ImageSpec& spec, HostImage data);
 
 // The display window's size of a header (the data window's where none is given).
 ImageSize display_size(const OIIO::ImageSpec& spec);
