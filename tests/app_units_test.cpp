@@ -31,7 +31,6 @@
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
 #include "app/images/image_size.h"
-#include "app/settings/name_suggestions.h"
 #include "app/shot/node_messages.h"
 #include "app/shot/output_files.h"
 #include "app/images/sequence_on_disk.h"
@@ -104,7 +103,7 @@ class InFolder : public ::testing::Test {
 
 }  // namespace
 
-// --- frame patterns, lists, sizes, suggestions -----------------------------------
+// --- frame patterns, lists and sizes -----------------------------------------
 
 TEST(ImageSequence, PatternsGiveFramePathsOrAreRefused) {
   const struct {
@@ -179,16 +178,6 @@ TEST(FrameRangeAndSize, ParseOrRefuse) {
   for (const char* text : {"", "160", "0x90", "x90", "160x90x2", "-1x5", "20000x10"}) {
     EXPECT_THAT(error_of([&] { parse_image_size(text); }), HasSubstr("bad size")) << text;
   }
-}
-
-TEST(NameSuggestions, ClosestFirstEachOnceOnlyPlausible) {
-  const std::vector<std::string> names{"Restart", "Cloud Size", "Cloud Size V", "Restart",
-                                       "Mode: %s"};
-  EXPECT_EQ(closest_names("Cloud Sise", names),
-            (std::vector<std::string>{"Cloud Size", "Cloud Size V"}));
-  EXPECT_EQ(closest_names("restrat", names), (std::vector<std::string>{"Restart"}));
-  EXPECT_EQ(closest_names("Mode", names), (std::vector<std::string>{"Mode: %s"}));
-  EXPECT_EQ(did_you_mean("zzzzzzzz", names), "");
 }
 
 // --- widgets and settings -------------------------------------------------------
@@ -499,7 +488,8 @@ TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
 
 using ImageIO = InFolder;
 
-// Any channel count and bit depth becomes 16-bit RGBA, 16-bit samples exactly.
+// Any channel count and bit depth becomes 16-bit RGBA, 16-bit samples exactly, over
+// the display window.
 TEST_F(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
   const float odd = 12345.0f / 65535.0f;
   const struct {
@@ -527,7 +517,15 @@ TEST_F(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
               c.read)
         << c.name;
   }
-  EXPECT_EQ(read_image_size(at("rgb.png")), (ImageSize{2, 1}));
+  // A data window inside the display window lands in its place, over transparent black.
+  OIIO::ImageSpec window(2, 1, 1, OIIO::TypeDesc::HALF);
+  window.x = window.y = 1, window.full_width = 3, window.full_height = 2;
+  OIIO::ImageBuf plate(window);
+  OIIO::ImageBufAlgo::fill(plate, {1.0f});
+  ASSERT_TRUE(plate.write(at("window.exr")));
+  std::vector<std::uint16_t> placed(3 * 2 * 4, 0);
+  std::fill(placed.begin() + 16, placed.end(), 65535);  // (1, 1) and (2, 1)
+  EXPECT_EQ(read_host_image(at("window.exr")).samples, placed);
   EXPECT_THAT(error_of([&] { prepare_output(at("f.0001.xyz")); }), HasSubstr("(use .exr, .png"));
 }
 
@@ -600,12 +598,10 @@ TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
        "--compression b44: with --datatype float the .exr output offers none, rle, zip, zips, "
        "piz, pxr24, dwaa, dwab"},
       {"f.png", {"", "zip", 0}, "--compression zip: the .png output offers no choice"},
-      {"f.dpx", {"", "none", 0}, "--compression none: the .dpx output offers no choice"},
       {"f.jpg", {"", "jpeg", 0}, "the .jpg output offers no choice of compression (its --quality"},
       {"f.exr", {"uint16", "", 0}, "--datatype uint16: the .exr output offers half, float"},
       {"f.png", {"float", "", 0}, "--datatype float: the .png output offers uint8, uint16"},
       {"f.tif", {"half", "", 0}, "--datatype half: the .tif output offers uint8, uint16, float"},
-      {"f.dpx", {"half", "", 0}, "--datatype half: the .dpx output offers uint8, uint16, float"},
       {"f.jpg", {"uint16", "", 0}, "--datatype uint16: the .jpg output offers uint8"},
       {"f.bmp", {"uint8", "", 0}, "--datatype uint8: the .bmp output offers no choice of"},
       {"f.exr", {"", "", 90}, "--quality 90: the .exr output has no quality to set"},
@@ -630,10 +626,8 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
       {"default.jpg", {}, OIIO::TypeDesc::UINT8, ""},
       {"float_piz.exr", {"float", "piz", 0}, OIIO::TypeDesc::FLOAT, "piz"},
       {"half_dwaa.exr", {"half", "dwaa", 0}, OIIO::TypeDesc::HALF, "dwaa"},
-      {"b44.exr", {"", "b44", 0}, OIIO::TypeDesc::HALF, "b44"},
       {"uint8_lzw.tif", {"uint8", "lzw", 0}, OIIO::TypeDesc::UINT8, "lzw"},
       {"float_packbits.tif", {"float", "packbits", 0}, OIIO::TypeDesc::FLOAT, "packbits"},
-      {"none.tif", {"", "none", 0}, OIIO::TypeDesc::UINT16, "none"},
       {"uint8.png", {"uint8", "", 0}, OIIO::TypeDesc::UINT8, ""},
       {"float.dpx", {"float", "", 0}, OIIO::TypeDesc::FLOAT, ""},
       {"q5.jpg", {"uint8", "", 5}, OIIO::TypeDesc::UINT8, ""},
@@ -652,7 +646,8 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
 
 using ShotFiles = InFolder;
 
-// Every input and matte frame is checked before rendering; a still serves every frame.
+// Every matte frame is checked before rendering, as every input frame is (the
+// program's damaged-plate runs hold those); a still serves every frame.
 TEST_F(ShotFiles, FrameSourcesCheckEveryFrameBeforeRendering) {
   HostImage image(4, 2);
   for (int frame : {1, 2, 4}) {
@@ -664,10 +659,6 @@ TEST_F(ShotFiles, FrameSourcesCheckEveryFrameBeforeRendering) {
   EXPECT_EQ(sources.input(2).node_input.samples[0], 2);
   EXPECT_EQ(sources.matte(1)->samples[0], 4);
   EXPECT_EQ(sources.input_size(1), (ImageSize{4, 2}));
-  EXPECT_THAT(error_of([&] {
-                sources.check_frames(FrameRange{1, 4});
-              }),
-              HasSubstr("input frame 3: \"" + at("p.3.png") + "\" does not exist"));
   EXPECT_THAT(
       error_of([&] {
         FrameSources(at("p.4.png"), at("p.%d.png"), ImageSize{}).check_frames(FrameRange{2, 3});

@@ -61,6 +61,7 @@ std::set<std::string> files_under(const std::filesystem::path& folder) {
 }
 
 Picture::Rgb Picture::at(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width || y >= height) return {-1, -1, -1};  // differs from any pixel
   const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
   return {samples[i], samples[i + 1], samples[i + 2]};
 }

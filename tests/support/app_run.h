@@ -43,7 +43,7 @@ struct Picture {
   using Rgb = std::array<int, 3>;
   int width = 0, height = 0;
   std::vector<unsigned char> samples;
-  Rgb at(int x, int y) const;
+  Rgb at(int x, int y) const;  // {-1, -1, -1} outside the picture
   // Pixels in [x0, x1) x [y0, y1) that pass `test`.
   int count(int x0, int y0, int x1, int y1, const std::function<bool(Rgb)>& test) const;
 };
