@@ -43,8 +43,10 @@ class NodeModule : public ::testing::Test {
     ASSERT_NE(module().handle, nullptr) << dlerror();
     ASSERT_TRUE(module().info && module().create && module().load);
   }
+  void TearDown() override { smp_set_numprocs(1); }
   static Node create() { return Node(module().create()); }
 };
+using NodeModuleParallel = NodeModule;
 
 // --- widget entries of the node's table ---
 
@@ -301,11 +303,6 @@ std::uint64_t frame_hash(const std::vector<std::uint16_t>& samples) {
   for (std::uint16_t v : samples) h = (h ^ v) * 1099511628211ull;
   return h;
 }
-
-class NodeModuleParallel : public NodeModule {
- protected:
-  void TearDown() override { smp_set_numprocs(1); }
-};
 
 // Frame 3 of every demo, pre-rolled, in Render mode, and of a fresh node's settings: pinned
 // bits, the same on one processor and on three. This holds the whole frame (import, the
