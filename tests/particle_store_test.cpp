@@ -125,7 +125,7 @@ TEST(SortLiveByDepth, AscendingAndSameOrderAsTheLiteralProcedure) {
     ASSERT_EQ(got.size(), ref.size());
     for (std::size_t k = 0; k < got.size(); ++k) {
       ASSERT_EQ(got[k], ref[k].second) << "distinct " << distinct << " at " << k;
-      if (k > 0) ASSERT_LE(zs[got[k - 1]], zs[got[k]]);
+      ASSERT_LE(zs[got[k > 0 ? k - 1 : 0]], zs[got[k]]);
     }
   }
 }
