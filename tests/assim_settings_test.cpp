@@ -138,9 +138,6 @@ TEST(AssimSettings, FileRoundTripRestoresEveryValueAndKeyExactly) {
   ASSERT_TRUE(read) << error;
   ASSERT_TRUE(restored.reg_load(*read, &error)) << error;
   EXPECT_EQ(state_of(restored), state_of(node));
-  EXPECT_EQ(restored.amount->keys, node.amount->keys);
-  EXPECT_EQ(restored.tint->keys, node.tint->keys);
-  EXPECT_EQ(restored.choice->value, -1);
 
   const std::string text = saved.dump();
   for (auto [bad, reason] : {std::pair{text.substr(0, text.size() / 2), "malformed JSON"},

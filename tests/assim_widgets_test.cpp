@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,14 +29,12 @@ struct PanelNode : FXNode {
   CLabel* label;
 };
 
+// Out of range, none; a repeated name finds the first.
 TEST(AssimWidgets, LookUpByIndexAndByName) {
   PanelNode node;
-  EXPECT_EQ(node.control(-1), nullptr);
-  EXPECT_EQ(node.control(7), nullptr);
-  EXPECT_EQ(node.find_control("Restart"), node.restart);  // the first of the repeated name
-  EXPECT_EQ(node.find_control("Mode: %s"), node.mode);
-  EXPECT_EQ(node.find_control("Nothing"), nullptr);
-  EXPECT_EQ(node.mode->entries, (std::vector<std::string>{"Render", "Wireframe"}));
+  EXPECT_EQ((std::vector<CWidget*>{node.control(-1), node.control(7), node.find_control("Restart"),
+                                   node.find_control("Mode: %s"), node.find_control("Nothing")}),
+            (std::vector<CWidget*>{nullptr, nullptr, node.restart, node.mode, nullptr}));
 }
 
 // Numbers and colours interpolate between keys and hold outside them; flags and options
@@ -55,7 +52,7 @@ TEST(AssimWidgets, KeysAnimateEveryKind) {
         {27.5, 125.0, 1.0, 0.0, 1, 1}, {99.0, 100.0, 1.0, 0.0, 1, 1}}) {
     EXPECT_TRUE(node.evaluate_controls(time, false));
     EXPECT_EQ((std::vector<double>{node.quantity->value, node.colour->value[0], node.colour->value[3],
-                                   double{node.wind->value}, double(node.mode->value)}),
+                                   double(node.wind->value), double(node.mode->value)}),
               (std::vector<double>{quantity, red, alpha, double(wind), double(mode)}))
         << "time " << time;
   }
@@ -126,16 +123,6 @@ TEST(AssimWidgets, UserKeysAreCheckedAndThenAnimate) {
   ASSERT_TRUE(add_user_key(*node.wind, 4.0, "no", error)) << error;
   node.evaluate_controls(5.0, false);
   EXPECT_EQ(std::pair(node.quantity->value, int{node.wind->value}), std::pair(25.0, 0));
-}
-
-TEST(AssimServices, RegistrationEndsWithTheNode) {
-  auto node = std::make_unique<PanelNode>();
-  const FXNode* address = node.get();
-  EXPECT_FALSE(FXNode_is_registered(address));
-  EXPECT_EQ(FXNode_register(node.get()), 1);
-  EXPECT_TRUE(FXNode_is_registered(address));
-  node.reset();
-  EXPECT_FALSE(FXNode_is_registered(address));
 }
 
 // Warnings go to standard error, each on its line, and the last hundred are kept.

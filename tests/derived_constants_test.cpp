@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <string>
 #include <vector>
 
 #include "render/image_buffer.h"
@@ -54,9 +53,7 @@ TEST(DerivedConstants, ControlValuesMapToWorkingValues) {
   EXPECT_NEAR(s.light_dir_z, 0.6f, 1e-6);
 
   d.b.use_light.value = true;
-  d.b.light_colour.value[0] = 100;
-  d.b.light_colour.value[1] = 200;
-  d.b.light_colour.value[2] = 300;
+  d.b.light_colour.value[0] = 100, d.b.light_colour.value[1] = 200, d.b.light_colour.value[2] = 300;
   d.b.use_friction.value = true;
   d.b.friction.value = 100;
   for (const auto& [brightness, expected] : {std::pair{0.0, 1.0f}, {50.0, 0.0f}, {100.0, -1.0f}}) {

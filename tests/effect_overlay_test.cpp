@@ -29,11 +29,9 @@ std::string name_of(const gl_recorder::Colour& c) {
 class EffectOverlay : public ::testing::Test {
  protected:
   void SetUp() override {
-    e.view_width = 400;
-    e.view_height = 200;
+    e.view_width = 400, e.view_height = 200;
     e.mode.value = 1;
-    e.birth.value_x = 0.25;
-    e.birth.value_y = 0.5;
+    e.birth.value_x = 0.25, e.birth.value_y = 0.5;
     e.system->camera_distance = 100;
     e.system->vanish_x = e.system->vanish_y = 0.5f;
   }
@@ -160,8 +158,7 @@ TEST_F(EffectOverlay, PerspectiveScalesFromTheVanishingPointByDepth) {
             (std::vector<int>{2, 2, 0}));
 
   ::restart(e.system);
-  e.view_width = 2000;
-  e.view_height = 1000;
+  e.view_width = 2000, e.view_height = 1000;
   particle(0.5f, 0.25f, 100, 40);  // at the camera
   particle(0.5f, 0.5f, 150, 40);   // behind it
   particle(0.5f, 0.75f, 0, 40);    // in front: in both views (D = 50)

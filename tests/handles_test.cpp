@@ -2,7 +2,6 @@
 // what they report to the node.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "assim/fx_node.h"
@@ -28,16 +27,15 @@ class Handles : public ::testing::Test {
     target.bind(target_x, target_y, &node);
     size_a.bind(radius_a, &node);
     size_b.bind(radius_b, &node);
-    for (OverlayControlKv* h : std::initializer_list<OverlayControlKv*>{&crosshair, &line, &circle}) {
-      h->view = &view;
-      h->host_data[10] = &handle_hit;
-    }
     const std::vector<void*> words[3] = {{source_x, source_y, &source},
                                          {source_x, source_y, target_x, target_y, &source, &target},
                                          {nullptr, nullptr, radius_a, radius_b, &size_a, &size_b}};
     OverlayControlKv* handles[3] = {&crosshair, &line, &circle};
-    for (int h = 0; h < 3; ++h)
+    for (int h = 0; h < 3; ++h) {
+      handles[h]->view = &view;
+      handles[h]->host_data[10] = &handle_hit;
       for (std::size_t w = 0; w < words[h].size(); ++w) handles[h]->host_data[w] = words[h][w];
+    }
   }
 
   // The node heard of exactly `widgets`, in order, each as a user's edit (reason 2, now).
@@ -120,10 +118,7 @@ TEST_F(Handles, CrosshairJumpsUnderThePointerAndReportsXThenYOnRelease) {
 }
 
 TEST_F(Handles, LineDragMovesBothEndsWithItsMidpoint) {
-  line.x1 = 0.2f;
-  line.y1 = 0.3f;
-  line.x2 = 0.6f;
-  line.y2 = 0.7f;
+  line.x1 = 0.2f, line.y1 = 0.3f, line.x2 = 0.6f, line.y2 = 0.7f;
   view.draw_line(line);  // midpoint (400, 250)
   line.pointer(kPress, 402, 251);
   EXPECT_EQ(handle_hit, 1);
@@ -155,11 +150,7 @@ TEST_F(Handles, CircleGripsSetTheirRadii) {
 
   node.changes.clear();
   gl_recorder::clear();
-  circle.cx = 0.4f;
-  circle.cy = 0.6f;
-  circle.rx = 0.2f;
-  circle.ry = 0.1f;
-  circle.angle = 30.0f;
+  circle.cx = 0.4f, circle.cy = 0.6f, circle.rx = 0.2f, circle.ry = 0.1f, circle.angle = 30.0f;
   circle.radius_only = 0;
   view.draw_circle(circle);
   EXPECT_EQ(gl_recorder::loops().size(), 3u);

@@ -43,8 +43,10 @@ class NodeModule : public ::testing::Test {
     ASSERT_NE(module().handle, nullptr) << dlerror();
     ASSERT_TRUE(module().info && module().create && module().load);
   }
+  void TearDown() override { smp_set_numprocs(1); }
   static Node create() { return Node(module().create()); }
 };
+using NodeModuleParallel = NodeModule;
 
 // --- widget entries of the node's table ---
 
@@ -109,9 +111,9 @@ std::vector<std::vector<std::uint16_t>> render_frames(FXNode& n, int first, int 
   return frames;
 }
 
-// The info export writes the uuid and nothing past it; a created node is registered, a
-// loaded one is not; a saved node loads into an equal one, an unreadable document into
-// a fresh node.
+// The info export writes the uuid and nothing past it; a created node is registered
+// until destroyed, a loaded one is not; a saved node loads into an equal one, an
+// unreadable document into a fresh node.
 TEST_F(NodeModule, EntryPointsIdentifyCreateAndLoadTheNode) {
   char buffer[64];
   std::memset(buffer, 0x5a, sizeof buffer);
@@ -144,6 +146,9 @@ TEST_F(NodeModule, EntryPointsIdentifyCreateAndLoadTheNode) {
   ASSERT_NE(fallback, nullptr);
   EXPECT_NE(msgwarn_history().back().find("saved settings not restored"), std::string::npos);
   EXPECT_EQ(number(*fallback, kSeed).value, 165);
+  const FXNode* gone = made.get();
+  made.reset();
+  EXPECT_FALSE(FXNode_is_registered(gone));
 }
 
 // Pages of seven rows, each headed by its label; a widget excluded by the host is left out.
@@ -301,11 +306,6 @@ std::uint64_t frame_hash(const std::vector<std::uint16_t>& samples) {
   for (std::uint16_t v : samples) h = (h ^ v) * 1099511628211ull;
   return h;
 }
-
-class NodeModuleParallel : public NodeModule {
- protected:
-  void TearDown() override { smp_set_numprocs(1); }
-};
 
 // Frame 3 of every demo, pre-rolled, in Render mode, and of a fresh node's settings: pinned
 // bits, the same on one processor and on three. This holds the whole frame (import, the

@@ -27,19 +27,4 @@ TEST(SliceRange, ExamplesOfTheSplit) {
   EXPECT_EQ(split(16777219, 2), (Slices{{0, 8388609}, {8388610, 16777218}}));
 }
 
-// Jobs run through run_parallel_job are checked whole by the image buffer's alpha copy
-// on every processor count; here the split itself, for every small case.
-TEST(SliceRange, SlicesAreDisjointAndCoverEveryItemInOrder) {
-  for (std::int32_t n = 1; n <= 17; ++n)
-    for (std::int32_t count = 0; count <= 300; ++count) {
-      std::int32_t next = 0;  // the first item not yet covered
-      for (const auto& [first, last] : split(count, n)) {
-        if (first > last) continue;
-        ASSERT_EQ(first, next) << count << " items on " << n;
-        next = last + 1;
-      }
-      ASSERT_EQ(next, count) << count << " items on " << n;
-    }
-}
-
 }  // namespace
