@@ -90,17 +90,6 @@ class PanelNode : public FXNode {
   CNumeric* quantity;
 };
 
-// A fresh folder for the test, removed when it passes.
-class InFolder : public ::testing::Test {
- protected:
-  void SetUp() override { folder_ = fresh_test_folder("brumel_units_") / "work"; }
-  void TearDown() override {
-    if (!HasFailure()) fs::remove_all(folder_.parent_path());
-  }
-  std::string at(const std::string& name) const { return (folder_ / name).string(); }
-  fs::path folder_;
-};
-
 }  // namespace
 
 // --- frame patterns, lists and sizes -----------------------------------------
@@ -227,7 +216,7 @@ TEST(Settings, ApplyInOrderAndNotifyAsAHostWould) {
   EXPECT_EQ(static_cast<CColor*>(node.control(9))->keys.size(), 2u);
 }
 
-using SettingsDocuments = InFolder;
+using SettingsDocuments = TestFolder;
 
 // A document that lists `widgets` (by index or by name) over the node's own header.
 std::string write_document(const std::string& path, const nlohmann::json& widgets) {
@@ -334,7 +323,7 @@ class RecordingNode : public FXNode {
 
 }  // namespace
 
-using FrameDriverReads = InFolder;
+using FrameDriverReads = TestFolder;
 
 // Frames between listed ones are caught up in order, drawing nothing, and read only
 // what the birth matte needs: the matte when there is one, else the input itself,
@@ -486,7 +475,7 @@ TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
   writer.finish();
 }
 
-using ImageIO = InFolder;
+using ImageIO = TestFolder;
 
 // Any channel count and bit depth becomes 16-bit RGBA, 16-bit samples exactly, over
 // the display window.
@@ -529,7 +518,7 @@ TEST_F(ImageIO, AnyChannelCountBecomesSixteenBitRgba) {
   EXPECT_THAT(error_of([&] { prepare_output(at("f.0001.xyz")); }), HasSubstr("(use .exr, .png"));
 }
 
-using FrameOutput = InFolder;
+using FrameOutput = TestFolder;
 
 // A plate's metadata reaches the frames written over it, less what described
 // the plate file's encoding, beside the shot's stamp; EXR keeps the windows.
@@ -644,7 +633,7 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
   EXPECT_LT(fs::file_size(at("q5.jpg")), fs::file_size(at("default.jpg")));
 }
 
-using ShotFiles = InFolder;
+using ShotFiles = TestFolder;
 
 // Every matte frame is checked before rendering, as every input frame is (the
 // program's damaged-plate runs hold those); a still serves every frame.
@@ -683,9 +672,9 @@ TEST_F(ShotFiles, StartsAtTheFirstFrameOnDiskInThePatternsOwnSpelling) {
 }
 
 TEST_F(ShotFiles, OutputsNeverGoOverAnInputOrMatteFile) {
-  fs::create_directories(folder_ / "plate");
+  fs::create_directories(work_ / "plate");
   std::ofstream(at("plate/p.0003.png")) << "x";
-  fs::create_directory_symlink(folder_ / "plate", folder_ / "link");
+  fs::create_directory_symlink(work_ / "plate", work_ / "link");
   ShotOptions shot;
   shot.input = at("plate/p.####.png");
   shot.matte = at("matte.png");

@@ -199,21 +199,6 @@ TEST_F(NodeModule, RefusesFramesWithoutImagesOrMemoryAndLeavesTheOutput) {
   EXPECT_EQ(process(*n, 2.0, input, output), 1);
 }
 
-// Wireframe: the output is the source, through the 15-bit trip, with reversed rows put right.
-TEST_F(NodeModule, WireframeOutputIsTheSourceWithReversedRowsPutRight) {
-  Node n = create();
-  n->host_set_output_size(5, 3);
-  auto ramp = [](int x, int y, int c) { return std::uint16_t(1000 * y + 100 * x + 7 * c + 1); };
-  HostImage input(5, 3, 4, ramp), output(5, 3, 4);
-  input.image.flags = output.image.flags = kImageRowsReversed;
-  ASSERT_EQ(process(*n, 1.0, input, output), 1);
-  EXPECT_EQ(output.image.flags & kImageRowsReversed, 0);
-  EXPECT_EQ(output.samples, HostImage(5, 3, 4, [&](int x, int y, int c) {
-              const std::uint16_t s = ramp(x, 2 - y, c);
-              return std::uint16_t(((s >> 1) << 1) | (s >> 15));
-            }).samples);
-}
-
 // The rules themselves are pinned in the control-reaction tests; here a change must
 // reach them and the base through the host's notification.
 TEST_F(NodeModule, ControlChangesDimDependentsSyncModesAndReachTheBase) {

@@ -56,22 +56,34 @@ int largest_difference(Picture::Rgb a, Picture::Rgb b);
 int pixels_differing(const Picture& a, int ax, int ay, const Picture& b, int bx, int by, int w,
                      int h, int threshold);
 
-#if defined(BRUMEL_APP_PATH)
-// A fresh work folder per test (kept when the test fails) where `brumel` runs;
-// skips when the node module is not built.
-class BrumelRun : public ::testing::Test {
+// A fresh folder per test, removed when the test passes: `work_` (empty at the start)
+// inside `root_`, which also takes a program's output.
+class TestFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(std::filesystem::path(BRUMEL_APP_PATH).parent_path() /
-                                 "BrumelKv.node")) {
-      GTEST_SKIP() << "the node module is not built yet";
-    }
     root_ = fresh_test_folder("brumel_");
     work_ = root_ / "work";
   }
   void TearDown() override {
     std::error_code ignored;  // a daemon may still be removing its files
     if (!root_.empty() && !HasFailure()) std::filesystem::remove_all(root_, ignored);
+  }
+  std::string at(const std::string& name) const { return (work_ / name).string(); }
+  std::string file(const std::string& name) const { return read_text(work_ / name); }
+
+  std::filesystem::path root_, work_;
+};
+
+#if defined(BRUMEL_APP_PATH)
+// Runs `brumel` in the test's work folder; skips when the node module is not built.
+class BrumelRun : public TestFolder {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(std::filesystem::path(BRUMEL_APP_PATH).parent_path() /
+                                 "BrumelKv.node")) {
+      GTEST_SKIP() << "the node module is not built yet";
+    }
+    TestFolder::SetUp();
   }
   // `brumel LINE` (its words as `words` splits them), with `env` as run_program takes it.
   ProgramResult run(const std::string& line, const std::string& env = "") const {
@@ -83,8 +95,5 @@ class BrumelRun : public ::testing::Test {
     EXPECT_EQ(r.status, 0) << line << "\n" << r.err;
     return r.err;
   }
-  std::string file(const std::string& name) const { return read_text(work_ / name); }
-
-  std::filesystem::path root_, work_;
 };
 #endif
