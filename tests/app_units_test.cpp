@@ -184,7 +184,8 @@ TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
       {"#1", "is a button"},
       {"#99", "#0 to #12"},
       {"#x", "bad widget index"},
-      {"Cloud Color", "unknown widget \"Cloud Color\" (did you mean \"Cloud Colour\""}};
+      {"Cloud Color", "unknown widget \"Cloud Color\" (did you mean \"Cloud Colour\"?)"},
+      {"Mod: %s", "(did you mean \"Mode: %s\", \"Demos: %s\"?)"}};  // closest first, each once
   for (const auto& [name, message] : refused) {
     EXPECT_THAT(error_of([&] { find_value_widget(node, name); }), HasSubstr(message)) << name;
   }
