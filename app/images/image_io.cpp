@@ -64,11 +64,51 @@ void check_dpx_header(const std::string& path) {
   }
 }
 
+// OpenEXR sizes each header attribute's value by the length the header gives before
+// it reads the value, so a damaged length can ask for 2 GB. The attributes' lengths
+// are walked here, every header of a multi-part file, and one that runs past the end
+// of the file is refused before the reader opens it.
+void check_exr_header(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char start[8];
+  if (!file.read(reinterpret_cast<char*>(start), sizeof start)) return;
+  if (std::memcmp(start, "\x76\x2f\x31\x01", 4) != 0) return;
+  const bool multipart = (start[5] & 0x10) != 0;  // the version word's bit 12
+  std::error_code error;
+  const std::uintmax_t file_bytes = fs::file_size(path, error);
+  if (error) return;
+  // A null-terminated name of at most 255 characters; "" at the end of a header, or
+  // when there is none (then the reader says what is wrong).
+  auto text = [&file]() {
+    std::string out;
+    for (char c; out.size() < 256 && file.get(c) && c != '\0';) out += c;
+    return out;
+  };
+  do {
+    for (std::string name = text(); !name.empty(); name = text()) {
+      const std::string type = text();
+      unsigned char b[4];
+      if (type.empty() || !file.read(reinterpret_cast<char*>(b), 4)) return;
+      const std::uint32_t bytes =
+          std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0];
+      const std::uintmax_t at = static_cast<std::uintmax_t>(file.tellg());
+      if (bytes > file_bytes - at) {
+        throw AppError("input image \"" + path + "\" is damaged: its EXR header gives " +
+                       std::to_string(bytes) + " bytes for \"" + name + "\" in a file of " +
+                       std::to_string(file_bytes) + " bytes");
+      }
+      file.seekg(static_cast<std::streamoff>(bytes), std::ios::cur);
+    }
+    // In a multi-part file the headers follow one another until an empty one.
+  } while (multipart && file && file.peek() != 0 && file.peek() != EOF);
+}
+
 std::unique_ptr<ImageInput> open_input(const std::string& path) {
   std::error_code error;
   if (!fs::exists(path, error)) throw AppError("input image \"" + path + "\" does not exist");
   if (fs::is_directory(path, error)) throw AppError("input image \"" + path + "\" is a folder");
   check_dpx_header(path);
+  check_exr_header(path);
   const ImageSpec config = straight_alpha_config();
   auto input = ImageInput::open(path, &config);
   if (!input) {
