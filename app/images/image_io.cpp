@@ -41,6 +41,13 @@ std::string first_line(const std::string& text, const std::string& fallback) {
   return line.empty() ? fallback : line;
 }
 
+// The 32-bit word stored at `b`, most significant byte first when `big_endian`.
+std::uint32_t word32(const unsigned char* b, bool big_endian) {
+  std::uint32_t word = 0;
+  for (int i = 0; i < 4; ++i) word = word << 8 | b[big_endian ? i : 3 - i];
+  return word;
+}
+
 // OpenImageIO's DPX reader allocates the user-data length its header gives
 // before it compares it with the file, so a damaged header can ask for 4 GB.
 // A length past the end of the file is refused here, before the reader opens.
@@ -50,10 +57,7 @@ void check_dpx_header(const std::string& path) {
   if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return;
   const bool big = std::memcmp(header, "SDPX", 4) == 0;
   if (!big && std::memcmp(header, "XPDS", 4) != 0) return;
-  const unsigned char* b = header + 32;
-  const std::uint32_t user_bytes =
-      big ? (std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3])
-          : (std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0]);
+  const std::uint32_t user_bytes = word32(header + 32, big);
   std::error_code error;
   const std::uintmax_t file_bytes = fs::file_size(path, error);
   // All ones is the format's "not given".
@@ -89,8 +93,7 @@ void check_exr_header(const std::string& path) {
       const std::string type = text();
       unsigned char b[4];
       if (type.empty() || !file.read(reinterpret_cast<char*>(b), 4)) return;
-      const std::uint32_t bytes =
-          std::uint32_t{b[3]} << 24 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[1]} << 8 | b[0];
+      const std::uint32_t bytes = word32(b, false);
       const std::uintmax_t at = static_cast<std::uintmax_t>(file.tellg());
       if (bytes > file_bytes - at) {
         throw AppError("input image \"" + path + "\" is damaged: its EXR header gives " +
