@@ -34,13 +34,13 @@ ImageSpec frame_spec(const Plate& plate, TypeDesc format) {
   return spec;
 }
 
-// The node's 16-bit frame as a buffer over the display window of `spec`.
+// The node's 16-bit frame as a buffer over the display window of `spec`, which takes
+// the frame's size: the node resamples a plate of another size to the shot's.
 ImageBuf node_frame(const HostImage& image, ImageSpec spec) {
-  const ImageSize display = display_size(spec);
   spec.x = spec.full_x;
   spec.y = spec.full_y;
-  spec.width = display.width;
-  spec.height = display.height;
+  spec.width = spec.full_width = image.width;
+  spec.height = spec.full_height = image.height;
   ImageBuf buf(spec, OIIO::InitializePixels::No);
   buf.set_pixels(OIIO::get_roi(spec), TypeDesc::UINT16, image.samples.data());
   return buf;
@@ -50,6 +50,12 @@ ImageBuf composite_over_managed(const HostImage& element, const Plate& plate,
                                 const std::string& output_space, const ColourSpaces& colours) {
   const ImageSpec& s = plate.spec;
   const ImageSize display = display_size(s);
+  // The shot's setup refuses such a plate before the first frame; never read past the element.
+  if (display != ImageSize{element.width, element.height}) {
+    throw AppError("a colour-managed plate of " + size_text(display) +
+                   " cannot be composited over a frame of " +
+                   size_text({element.width, element.height}));
+  }
   const std::size_t pixels = static_cast<std::size_t>(display.width) * display.height;
   // In the node's space, over the display window: the element over what the node saw of
   // the plate, and what the node saw alone.

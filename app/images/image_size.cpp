@@ -16,6 +16,10 @@ bool read_side(const char*& p, const char* end, int& side) {
 
 }  // namespace
 
+std::string size_text(ImageSize size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
+
 ImageSize parse_image_size(const std::string& text) {
   ImageSize size;
   const char* p = text.data();
@@ -36,7 +40,7 @@ void check_image_size(ImageSize size, const std::string& what) {
       size.height <= kLargestSide && pixels <= kLargestPixels) {
     return;
   }
-  throw AppError(what + " is " + std::to_string(size.width) + "x" + std::to_string(size.height) +
+  throw AppError(what + " is " + size_text(size) +
                  ", beyond the limit of " + std::to_string(kLargestSide) + " pixels a side and " +
                  std::to_string(kLargestPixels) + " pixels in all (8192x8192)");
 }

@@ -14,6 +14,9 @@ struct ImageSize {
 inline constexpr int kLargestSide = 16384;
 inline constexpr std::int64_t kLargestPixels = std::int64_t{8192} * 8192;
 
+// "WxH", as parse_image_size reads it.
+std::string size_text(ImageSize size);
+
 // Parses "WxH" with W and H from 1 to kLargestSide, and W times H at most
 // kLargestPixels. Throws AppError naming the text and the limit.
 ImageSize parse_image_size(const std::string& text);
