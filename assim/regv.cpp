@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,11 +53,25 @@ bool RegV::check_format(const nlohmann::json& doc, std::string& error) {
 }
 
 std::optional<RegV> RegV::parse(std::string_view text, std::string& error) {
+  if (text.size() > kLargestDocument) {
+    error = "the settings document is " + std::to_string(text.size()) +
+            " bytes, beyond the limit of " + std::to_string(kLargestDocument);
+    return std::nullopt;
+  }
+  struct TooDeep {};
+  // Refused while parsing: walking a document nested without end overflows the stack.
+  const auto depth_guard = [](int depth, nlohmann::json::parse_event_t, const nlohmann::json&) {
+    if (depth > kDeepestNesting) throw TooDeep{};
+    return true;
+  };
   nlohmann::json doc;
   try {
-    doc = nlohmann::json::parse(text.begin(), text.end());
+    doc = nlohmann::json::parse(text.begin(), text.end(), depth_guard);
   } catch (const nlohmann::json::exception& e) {
     error = "malformed JSON: " + plain_message(e.what());
+    return std::nullopt;
+  } catch (const TooDeep&) {
+    error = "the settings document nests deeper than " + std::to_string(kDeepestNesting) + " levels";
     return std::nullopt;
   }
   if (!check_format(doc, error)) return std::nullopt;
@@ -66,18 +79,35 @@ std::optional<RegV> RegV::parse(std::string_view text, std::string& error) {
 }
 
 std::optional<RegV> RegV::read_file(const std::string& path, std::string& error) {
+  // Only a regular file: a FIFO would block and a device never ends.
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    error = "cannot read " + in_quotes(path) + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    error = "cannot read " + in_quotes(path) + ": not a regular file";
+    return std::nullopt;
+  }
+  if (static_cast<std::uintmax_t>(status.st_size) > kLargestDocument) {
+    error = in_quotes(path) + ": the settings document is " + std::to_string(status.st_size) +
+            " bytes, beyond the limit of " + std::to_string(kLargestDocument);
+    return std::nullopt;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = "cannot read " + in_quotes(path) + ": " + std::strerror(errno);
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
+  // One byte more than the file had, so that a file that grew since is still refused.
+  std::string text(static_cast<std::size_t>(status.st_size) + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (in.bad()) {
     error = "cannot read " + in_quotes(path) + ": read error";
     return std::nullopt;
   }
-  auto doc = parse(text.str(), error);
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  auto doc = parse(text, error);
   if (!doc) error = in_quotes(path) + ": " + error;
   return doc;
 }

@@ -94,6 +94,14 @@ std::optional<Parsed> parse_colour(const CColor& w, std::string_view text, std::
 
 std::optional<Parsed> parse_user_value(const CWidget& widget, std::string_view text,
                                        std::string& error) {
+  // The longest value a widget takes is a colour's four numbers; a text far longer is
+  // refused whole rather than echoed into the message.
+  constexpr std::size_t kLongestValue = 256;
+  if (text.size() > kLongestValue) {
+    error = in_quotes(widget.name()) + ": a value of " + std::to_string(text.size()) +
+            " characters; no value of a widget is longer than " + std::to_string(kLongestValue);
+    return std::nullopt;
+  }
   switch (widget.kind()) {
     case WidgetKind::Numeric:
       return parse_numeric(static_cast<const CNumeric&>(widget), text, error);

@@ -65,6 +65,13 @@ std::vector<std::string> value_widget_names(const FXNode& node) {
 }
 
 CWidget& find_value_widget(FXNode& node, const std::string& name) {
+  // Refused before it is compared with every name, or echoed whole into a message.
+  constexpr std::size_t kLongestName = 256;
+  if (name.size() > kLongestName) {
+    throw AppError("a widget name of " + std::to_string(name.size()) +
+                   " characters; no widget's name is longer than " + std::to_string(kLongestName) +
+                   " (`brumel info` lists every widget)");
+  }
   if (!name.empty() && name[0] == '#') {
     CWidget* widget = widget_by_index(node, name);
     if (!takes_value(*widget)) {
