@@ -96,6 +96,8 @@ struct RenderLine {
       shot.shot_start = loaded && loaded->shot_start ? *loaded->shot_start
                                                      : default_shot_start(shot.input);
     }
+    // A frame's header may give any number: held to the limits before anything loops.
+    check_shot_frames(shot.shot_start, shot.frames.span());
     if (!size.empty()) {
       shot.size = parse_image_size(size);
     } else if (loaded && shot.input.empty()) {  // a plate gives the size

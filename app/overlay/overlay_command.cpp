@@ -215,7 +215,8 @@ int run_overlay_command(OverlayCommandLine& line) {
     throw AppError("--frame " + std::to_string(line.frame) + " comes before --shot-start " +
                    std::to_string(options.shot.shot_start));
   }
-  options.shot.frames = FrameRange{line.frame, line.frame};
+  options.shot.frames = FrameList(std::vector<int>{line.frame});
+  check_shot_frames(options.shot.shot_start, options.shot.frames.span());
   if (!line.size.empty()) options.shot.size = parse_image_size(line.size);
   options.drags.clear();
   for (const std::string& text : line.drags) options.drags.push_back(parse_drag(text));

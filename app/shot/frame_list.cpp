@@ -7,16 +7,13 @@
 
 namespace {
 
-// Frames stay well inside int so that "last + 1", steps and counts never overflow.
-constexpr long long kFrameLimit = 1000000000LL;
-
 // Reads an optionally negative integer at `pos`; false when there is none.
 bool read_number(const std::string& text, std::size_t& pos, long long& value) {
   const char* begin = text.data() + pos;
   const char* end = text.data() + text.size();
   if (begin == end || (*begin != '-' && (*begin < '0' || *begin > '9'))) return false;
   auto [ptr, ec] = std::from_chars(begin, end, value);
-  if (ec != std::errc() || value < -kFrameLimit || value > kFrameLimit) return false;
+  if (ec != std::errc() || value < -kLargestFrame || value > kLargestFrame) return false;
   pos += static_cast<std::size_t>(ptr - begin);
   return true;
 }
@@ -117,4 +114,21 @@ FrameList parse_frame_list(const std::string& text) {
     }
   }
   return FrameList(std::move(frames));
+}
+
+void check_shot_frames(int shot_start, FrameRange frames) {
+  for (const auto& [frame, what] : {std::pair{shot_start, "the shot start"},
+                                    {frames.first, "frame"}, {frames.last, "frame"}}) {
+    if (frame < -kLargestFrame || frame > kLargestFrame) {
+      throw AppError(std::string(what) + " " + std::to_string(frame) + " is beyond the limit: frames are " +
+                     std::to_string(-kLargestFrame) + " to " + std::to_string(kLargestFrame));
+    }
+  }
+  const long long played = 0LL + frames.last - std::min(shot_start, frames.first) + 1;
+  if (played > kMaxListedFrames) {
+    throw AppError("the shot would play " + std::to_string(played) + " frames, from its start " +
+                   std::to_string(shot_start) + " to frame " + std::to_string(frames.last) +
+                   "; at most " + std::to_string(kMaxListedFrames) +
+                   " can be played (give --shot-start nearer the frames)");
+  }
 }

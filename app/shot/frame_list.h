@@ -34,6 +34,11 @@ class FrameList {
 // The most frames one list may name; a longer one is a typing mistake.
 inline constexpr int kMaxListedFrames = 1000000;
 
+// Checks a shot before anything plays: the shot start and every frame within
+// -kLargestFrame..kLargestFrame, and at most kMaxListedFrames frames played from the
+// shot start to the last frame (catch-up included). Throws AppError naming the number.
+void check_shot_frames(int shot_start, FrameRange frames);
+
 // Parses comma-separated items, each FRAME, FIRST-LAST or FIRST-LASTxSTEP
 // (frames may be negative: "-5", "-10--1"). Items may overlap and come in any
 // order; the list is their frames ascending, each once. Throws AppError naming

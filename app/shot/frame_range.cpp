@@ -1,7 +1,6 @@
 #include "app/shot/frame_range.h"
 
 #include <charconv>
-#include <limits>
 
 #include "app/app_error.h"
 
@@ -14,8 +13,7 @@ bool read_frame(const std::string& text, std::size_t& pos, int& frame) {
   if (begin == end || (*begin != '-' && (*begin < '0' || *begin > '9'))) return false;
   long long value = 0;
   auto [ptr, ec] = std::from_chars(begin, end, value);
-  // Frames stay well inside int so that "last + 1" and counts never overflow.
-  if (ec != std::errc() || value < -1000000000LL || value > 1000000000LL) return false;
+  if (ec != std::errc() || value < -kLargestFrame || value > kLargestFrame) return false;
   frame = static_cast<int>(value);
   pos += static_cast<std::size_t>(ptr - begin);
   return true;

@@ -2,6 +2,10 @@
 // An inclusive range of frame numbers, as a render-farm chunk names it.
 #include <string>
 
+// Frame numbers and shot starts lie within -kLargestFrame..kLargestFrame, so that
+// "last + 1", steps and counts over a shot never overflow an int.
+inline constexpr int kLargestFrame = 1000000000;
+
 struct FrameRange {
   int first = 1;
   int last = 24;

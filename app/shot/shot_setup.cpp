@@ -40,21 +40,29 @@ void check_catch_up_frames(const ShotOptions& options, FrameDriver::CatchUpReads
   }
 }
 
-// The pixel aspect of the shot's first plate (1 without one), after checking what can
-// be checked of its colour: the colour space is known, and a colour-managed plate,
-// which the application composites, is rendered at its own size.
-double plate_aspect(FrameSources& sources, const ShotOptions& options, ImageSize size) {
+// Refuses before the first frame a drawn frame whose plate is colour-managed and of
+// another size than the shot's: the application composites it over the node's frame
+// pixel for pixel. Plates read directly may have any size: the node resamples them.
+void check_managed_sizes(FrameSources& sources, const ShotOptions& options, ImageSize size) {
+  if (!sources.has_input()) return;
+  const ColourSpaces& colours = sources.colours();
+  const ImageSequence files(options.input);
+  for (const int frame : options.frames.frames()) {
+    const OIIO::ImageSpec spec = sources.input_spec(frame);
+    const std::string space = colours.of_plate(spec, options.input_colorspace);
+    if (!read_directly(spec, space, colours) && size != display_size(spec)) {
+      throw AppError((options.size ? "--size " + size_text(size) : "the shot's size " + size_text(size)) +
+                     ": the input \"" + files.frame_path(frame) + "\" is colour-managed (" + space +
+                     ") and is rendered at its own size, " + size_text(display_size(spec)));
+    }
+    if (!files.is_sequence()) return;
+  }
+}
+
+// The pixel aspect of the shot's first plate (1 without one).
+double plate_aspect(FrameSources& sources, const ShotOptions& options) {
   if (!sources.has_input()) return 1.0;
   const OIIO::ImageSpec spec = sources.input_spec(options.frames.first());
-  const ColourSpaces& colours = sources.colours();
-  const std::string space = colours.of_plate(spec, options.input_colorspace);
-  if (!read_directly(spec, space, colours) && size != display_size(spec)) {
-    throw AppError("--size " + std::to_string(size.width) + "x" + std::to_string(size.height) +
-                   ": the input \"" + options.input + "\" is colour-managed (" + space +
-                   ") and is rendered at its own size, " +
-                   std::to_string(display_size(spec).width) + "x" +
-                   std::to_string(display_size(spec).height));
-  }
   const float aspect = spec.get_float_attribute("PixelAspectRatio", 1.0f);
   return std::isfinite(aspect) && aspect > 0.0f ? aspect : 1.0;
 }
@@ -62,6 +70,7 @@ double plate_aspect(FrameSources& sources, const ShotOptions& options, ImageSize
 }  // namespace
 
 std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
+  check_shot_frames(options.shot_start, options.frames.span());
   if (options.frames.first() < options.shot_start) {
     throw AppError("the first frame " + std::to_string(options.frames.first()) +
                    " comes before the shot start " + std::to_string(options.shot_start) +
@@ -79,7 +88,8 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
   auto shot = std::unique_ptr<Shot>(
       new Shot{options, size, std::move(module), std::move(node),
                FrameSources(options.input, options.matte, size, options.input_colorspace), nullptr, {}});
-  const double aspect = plate_aspect(shot->sources, options, size);
+  check_managed_sizes(shot->sources, options, size);
+  const double aspect = plate_aspect(shot->sources, options);
   shot->driver =
       std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count(), aspect);
   NodePtr fresh = options.settings.load_file.empty() ? NodePtr{} : shot->module.create();

@@ -120,7 +120,9 @@ int main(int argc, char** argv) {
   }
 
   try {
-    options.shot.frames = parse_frame_range(frames);
+    const FrameRange range = parse_frame_range(frames);
+    check_shot_frames(range.first, range);  // the viewer plays from the first frame
+    options.shot.frames = range;
     if (!size.empty()) options.shot.size = parse_image_size(size);
     options.window = parse_image_size(window);
     options.zoom = parse_zoom(zoom);
