@@ -9,84 +9,84 @@
 #include "app/shot/frame_writer.h"
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
+#include "app/images/pending_file.h"
 #include "app/colour/frame_compositing.h"
 #include "app/shot/node_messages.h"
 #include "app/shot/output_files.h"
 #include "app/commands/progress.h"
 #include "app/commands/progress_events.h"
 
-int run_render(const RenderOptions& options) {
-  const ImageSequence output(options.output);
-  const FrameList& frames = options.shot.frames;
-  const Progress::Style style = Progress::style_for_stderr(options.quiet, options.progress);
-  if (!output.is_sequence() && frames.count() > 1) {
-    throw AppError("output \"" + options.output + "\" has no frame number pattern but " +
-                   std::to_string(frames.count()) + " frames would be written (frames " +
-                   frames.text() + "); add #### or %04d to the name, or give --frames N for one frame");
-  }
-  refuse_writing_over_inputs(output, frames, options.shot);
-  if (!options.save_file.empty()) check_settings_folder(options.save_file);
+namespace {
 
-  ShotOptions shot_options = options.shot;
-  if (options.skip_existing) {
-    std::optional<FrameList> missing = frames_not_on_disk(output, frames);
-    if (!missing) {
-      if (style == Progress::Style::Json) {
-        for (const int frame : frames.frames()) {
-          write_event(stderr, {{"event", "skipped"}, {"frame", frame}, {"path", output.frame_path(frame)}});
-        }
-        write_event(stderr, {{"event", "end"}, {"frames", 0}, {"catch_up", 0}, {"seconds", 0}});
-      } else if (style != Progress::Style::Quiet) {
-        std::fprintf(stderr, "brumel: every frame of %s is on disk already; nothing to render\n",
-                     frames.text().c_str());
-      }
-      return 0;
+// The input's colour space, as its first frame to write and the options give it.
+std::string input_space(const ShotOptions& shot, FrameSources& sources) {
+  return sources.colours().of_plate(sources.input_spec(shot.frames.first()), shot.input_colorspace);
+}
+
+// Says that --skip-existing left nothing to render.
+void report_all_on_disk(Progress::Style style, const ImageSequence& output, const FrameList& frames) {
+  if (style == Progress::Style::Json) {
+    for (const int frame : frames.frames()) {
+      write_event(stderr, {{"event", "skipped"}, {"frame", frame}, {"path", output.frame_path(frame)}});
     }
-    shot_options.frames = *missing;
+    write_event(stderr, {{"event", "end"}, {"frames", 0}, {"catch_up", 0}, {"seconds", 0}});
+  } else if (style != Progress::Style::Quiet) {
+    std::fprintf(stderr, "brumel: every frame of %s is on disk already; nothing to render\n",
+                 frames.text().c_str());
   }
-  std::unique_ptr<Shot> shot = prepare_shot(shot_options);
-  for (const std::string& warning : shot->warnings) {
+}
+
+void report_warnings(Progress::Style style, const std::vector<std::string>& warnings) {
+  for (const std::string& warning : warnings) {
     if (style == Progress::Style::Json) {
       write_event(stderr, {{"event", "warning"}, {"message", warning}});
     } else {
       std::fprintf(stderr, "brumel: warning: %s\n", warning.c_str());
     }
   }
+}
 
-  FrameSources& sources = shot->sources;
-  const ColourSpaces& colours = sources.colours();
-  const std::string output_space =
-      !options.output_colorspace.empty()
-          ? colours.resolve(options.output_colorspace, "--output-colorspace")
-          : (sources.has_input() ? colours.of_plate(sources.input_spec(shot_options.frames.first()),
-                                                    shot_options.input_colorspace)
-                                 : std::string(ColourSpaces::kNodeSpace));
-  shot->driver->set_output(true, options.element);
-
-  // A pattern may number folders too (shot####/f.png): each folder once.
+// Makes the output folders (a pattern may number folders too, shot####/f.png: each
+// folder once) and checks the output options against the format.
+void prepare_outputs(const RenderOptions& options, const ImageSequence& output) {
   std::set<std::filesystem::path> folders;
-  for (const int frame : shot_options.frames.frames()) {
+  for (const int frame : options.shot.frames.frames()) {
     const std::string path = output.frame_path(frame);
     if (folders.insert(std::filesystem::path(path).parent_path()).second) prepare_output(path);
   }
-  check_output_options(options.output_options, output.frame_path(shot_options.frames.first()));
-  if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
+  check_output_options(options.output_options, output.frame_path(options.shot.frames.first()));
+}
+
+// The frames' colour space: --output-colorspace, else the input's, else the node's.
+std::string output_space(const RenderOptions& options, const ShotOptions& shot, FrameSources& sources) {
+  const ColourSpaces& colours = sources.colours();
+  if (!options.output_colorspace.empty()) {
+    return colours.resolve(options.output_colorspace, "--output-colorspace");
+  }
+  return sources.has_input() ? input_space(shot, sources) : std::string(ColourSpaces::kNodeSpace);
+}
+
+// Renders shot.options.frames, catching up the others, and writes each frame while
+// the next one renders, reporting progress.
+void play_and_write(const RenderOptions& options, Shot& shot, const ImageSequence& output,
+                    Progress::Style style, const std::string& space) {
+  const ShotOptions& shot_options = shot.options;
+  FrameSources& sources = shot.sources;
+  const ColourSpaces& colours = sources.colours();
+  shot.driver->set_output(true, options.element);
   // Every frame carries the document --save writes, made once; only the writer's
   // thread touches the stamp from here on.
   FrameStamp stamp{0, shot_options.shot_start, shot_options.settings.preroll,
-                   settings_document(*shot->node), options.element,
-                   sources.has_input() ? colours.of_plate(sources.input_spec(shot_options.frames.first()),
-                                                          shot_options.input_colorspace)
-                                       : std::string(),
-                   output_space};
+                   settings_document(*shot.node), options.element,
+                   sources.has_input() ? input_space(shot_options, sources) : std::string(), space};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
   // The node writes its warnings on standard output; they are reported on standard
   // error after each frame, and standard output stays clean.
   NodeMessages node_messages;
-  shot->driver->set_after_process(
+  shot.driver->set_after_process(
       [&](int frame) { progress.node_messages(frame, node_messages.take()); });
-  for (const int frame : frames.frames()) {
+  for (const int frame : options.shot.frames.frames()) {
     if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
   }
   // Frame N is written while frame N+1 renders; the files and their order are the
@@ -97,19 +97,59 @@ int run_render(const RenderOptions& options) {
         write_frame(image, path, options.output_options, stamp);
       },
       [&](int frame, const std::string& path) { progress.wrote(frame, path); });
-  // A catch-up between written frames first waits for the write in flight, so that the
-  // progress events keep the order of the frames.
-  shot->play([&](int frame) {
-               writer.finish();
-               progress.caught_up(frame);
-             },
-             [&](int frame, const HostImage& image) {
-               writer.submit(frame,
-                             output_frame(image, sources.input(frame), options.element,
-                                          output_space, colours),
-                             output.frame_path(frame));
-             });
+  try {
+    // A catch-up between written frames first waits for the write in flight, so that
+    // the progress events keep the order of the frames.
+    shot.play(
+        [&](int frame) {
+          writer.finish();
+          progress.caught_up(frame);
+        },
+        [&](int frame, const HostImage& image) {
+          writer.submit(frame, output_frame(image, sources.input(frame), options.element, space, colours),
+                        output.frame_path(frame));
+        });
+  } catch (...) {
+    // The frame written before the failure is reported before it; a write that failed
+    // earlier is the failure to report.
+    writer.finish();
+    throw;
+  }
   writer.finish();
   progress.finish();
+}
+
+}  // namespace
+
+int run_render(const RenderOptions& options) {
+  const ImageSequence output(options.output);
+  const FrameList& frames = options.shot.frames;
+  const Progress::Style style = Progress::style_for_stderr(options.quiet, options.progress);
+  check_shot_frames(options.shot.shot_start, frames.span());
+  if (!output.is_sequence() && frames.count() > 1) {
+    throw AppError("output \"" + options.output + "\" has no frame number pattern but " +
+                   std::to_string(frames.count()) + " frames would be written (frames " +
+                   frames.text() + "); add #### or %04d to the name, or give --frames N for one frame");
+  }
+  refuse_writing_over_inputs(output, frames, options.shot, options.save_file);
+  if (!options.save_file.empty()) check_settings_folder(options.save_file);
+
+  // Everything is checked, with --skip-existing too, before it says what it leaves.
+  std::unique_ptr<Shot> shot = prepare_shot(options.shot);
+  report_warnings(style, shot->warnings);
+  prepare_outputs(options, output);
+  const std::optional<FrameList> to_write =
+      options.skip_existing ? frames_not_on_disk(output, frames) : frames;
+  if (to_write) shot->options.frames = *to_write;
+  const std::string space = output_space(options, shot->options, shot->sources);
+  if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
+  if (!to_write) {
+    report_all_on_disk(style, output, frames);
+    return 0;
+  }
+  std::vector<std::string> paths;
+  for (const int frame : to_write->frames()) paths.push_back(output.frame_path(frame));
+  remove_abandoned_partial_files(paths);
+  play_and_write(options, *shot, output, style, space);
   return 0;
 }

@@ -10,8 +10,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/app_error.h"
+#include "app/images/library_messages.h"
 #include "app/images/pending_file.h"
 
 namespace fs = std::filesystem;
@@ -113,7 +115,10 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
   check_dpx_header(path);
   check_exr_header(path);
   const ImageSpec config = straight_alpha_config();
+  LibraryMessages library;
   auto input = ImageInput::open(path, &config);
+  const std::string said = library.take();
+  if (input) report_library_messages("input image \"" + path + "\"", said);
   if (!input) {
     throw AppError("cannot read input image \"" + path +
                    "\": " + first_line(OIIO::geterror(), "not an image format that can be read"));
@@ -142,14 +147,17 @@ std::vector<T> read_rgba(ImageInput& input, const std::string& path, TypeDesc ty
   const std::size_t pixels = static_cast<std::size_t>(spec.width) * spec.height;
   std::vector<T> read(pixels * channels);
   bool ok = false;
+  LibraryMessages library;  // a failure is reported below, by the reader's own message
   try {
     ok = input.read_image(0, 0, 0, channels, type, read.data());
   } catch (const std::exception& e) {
     throw AppError("cannot read input image \"" + path + "\": " + e.what());
   }
+  const std::string said = library.take();
   // Some readers fill what a truncated file lacks with black and report
   // success, saying what happened only in their message.
   const std::string message = input.geterror();
+  if (ok && message.empty()) report_library_messages("input image \"" + path + "\"", said);
   if (!ok || !message.empty()) {
     throw AppError("cannot read input image \"" + path +
                    "\": " + first_line(message, "the file is truncated or damaged"));
@@ -232,8 +240,12 @@ void prepare_output(const std::string& path) {
                    first_line(OIIO::geterror(), "the file name's extension is not an image format") +
                    " (use .exr, .png, .tif, .dpx or .jpg)");
   }
-  // Only a writer that goes through PendingFile has every write checked.
-  if (!output->supports("ioproxy")) {
+  // Only a writer that goes through PendingFile has every write checked, and only
+  // these are known to write decodable files that way (JPEG 2000's writes nothing).
+  static const std::set<std::string> kCheckedFormats{"openexr", "png",  "tiff", "dpx",
+                                                     "jpeg",    "bmp",  "targa", "hdr",
+                                                     "pnm",     "webp", "gif",  "iff"};
+  if (!output->supports("ioproxy") || kCheckedFormats.count(output->format_name()) == 0) {
     throw AppError("cannot write \"" + path + "\": the " + output->format_name() +
                    " format is not written with checked writes (use .exr, .png, .tif, .dpx or .jpg)");
   }
@@ -266,7 +278,9 @@ void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec
   bool written = false;
   std::string why;
   try {
-    written = output->open(file.temporary_path(), spec) &&
+    // The writer goes through the proxy alone; the name is what formats that record
+    // their file's name (DPX) keep, so it is the frame's own.
+    written = output->open(path, spec) &&
               output->write_image(type, pixels, pixel_stride) && output->close();
     if (!written) why = output->geterror();
   } catch (const std::exception& e) {

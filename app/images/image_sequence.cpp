@@ -12,6 +12,14 @@ AppError pattern_error(const std::string& pattern, const std::string& why) {
                   " (frame patterns are ####, @@@@ or %04d, one per name)");
 }
 
+// Wider padding than a frame number's digits and sign could fill would make every
+// frame's name the same once the name is cut to its buffer.
+void check_padding(const std::string& pattern, int width) {
+  if (width < 1 || width > kWidestPadding) {
+    throw pattern_error(pattern, "padding must be 1 to " + std::to_string(kWidestPadding) + " digits");
+  }
+}
+
 }  // namespace
 
 ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern)) {
@@ -25,6 +33,7 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
       if (found) throw pattern_error(pattern_, "more than one frame pattern");
       found = true;
       width_ = static_cast<int>(end - i);
+      check_padding(pattern_, width_);
       prefix_ = literal;
       literal.clear();
       i = end;
@@ -48,8 +57,7 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
       // %d pads nothing; %4d would pad with blanks, which no frame name wants.
       width_ = digits.empty() ? 1 : std::atoi(digits.c_str());
       if (!zero && width_ > 1) throw pattern_error(pattern_, "use %0Nd, not %Nd, for padding");
-      if (width_ < 1 || width_ > 12)
-        throw pattern_error(pattern_, "padding must be 1 to 12 digits");
+      check_padding(pattern_, width_);
       sign_in_width_ = true;
       prefix_ = literal;
       literal.clear();
@@ -68,7 +76,7 @@ ImageSequence::ImageSequence(std::string pattern) : pattern_(std::move(pattern))
 
 std::string ImageSequence::frame_path(int frame) const {
   if (!is_sequence()) return prefix_;
-  char digits[32];
+  char digits[kWidestPadding + 16];  // the padding, or a sign and ten digits
   // '#' and '@' give the digits their width after the sign; %0Nd counts the sign, as printf.
   const int width = width_ + (frame < 0 && !sign_in_width_ ? 1 : 0);
   std::snprintf(digits, sizeof digits, "%0*d", width, frame);

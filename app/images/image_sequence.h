@@ -5,10 +5,14 @@
 // A name without a pattern is a single image used for every frame.
 #include <string>
 
+// The widest padding a frame pattern may ask for (############ or %012d).
+inline constexpr int kWidestPadding = 12;
+
 class ImageSequence {
  public:
   // Parses the pattern. Throws AppError when the name holds more than one
-  // pattern or a '%' that is not a frame pattern ("%%" stands for a plain '%').
+  // pattern, padding of more than kWidestPadding digits, or a '%' that is not a
+  // frame pattern ("%%" stands for a plain '%').
   explicit ImageSequence(std::string pattern);
 
   const std::string& pattern() const { return pattern_; }

@@ -1,15 +1,21 @@
 #include "app/images/pending_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <string_view>
+#include <utility>
 
 #include "app/app_error.h"
 
@@ -53,16 +59,49 @@ std::string random_suffix() {
   return text;
 }
 
+constexpr std::size_t kSuffixLetters = 16;
+constexpr const char* kPartialMark = ".partial-";
+
+// ".NAME.partial-": what a temporary file of `name` starts with. NAME is cut (at a
+// character's first byte) so that the whole temporary name fits in a name's 255
+// bytes whenever `name` does.
+std::string partial_prefix(const std::string& name) {
+  constexpr std::size_t kLongestName = 255;
+  const std::size_t added = 1 + std::strlen(kPartialMark) + kSuffixLetters;
+  std::size_t keep = std::min(name.size(), kLongestName - added);
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return "." + name.substr(0, keep) + kPartialMark;
+}
+
+bool is_suffix(std::string_view text) {
+  return text.size() == kSuffixLetters &&
+         std::all_of(text.begin(), text.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+// Removes the temporary file at `path` when no process holds its lock: the run
+// that was writing it has ended without finishing it.
+void remove_if_abandoned(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  struct stat status {};
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
+
 }  // namespace
 
 PendingFile::PendingFile(const std::string& target)
     : IOProxy(target, Write), target_(target) {
   const fs::path final_path(target);
   const fs::path folder = final_path.parent_path();
+  const std::string prefix = partial_prefix(final_path.filename().string());
   // A few tries: a clash with an existing name is the only expected failure.
   for (int attempt = 0; attempt < 8 && fd_ < 0; ++attempt) {
-    temporary_ = (folder / ("." + final_path.filename().string() + ".partial-" + random_suffix()))
-                     .string();
+    temporary_ = (folder / (prefix + random_suffix())).string();
     // O_EXCL fails on any existing name, a link included; O_NOFOLLOW says so twice.
     fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
@@ -71,7 +110,31 @@ PendingFile::PendingFile(const std::string& target)
     throw AppError("cannot write \"" + target_ + "\": cannot create a temporary file beside it: " +
                    std::strerror(errno));
   }
+  // Held until the file is renamed: a later run removes the file only once its
+  // writer is gone, however it ended (the kernel drops the lock of a killed process).
+  ::flock(fd_, LOCK_EX);
   set_partial(temporary_);
+}
+
+void remove_abandoned_partial_files(const std::vector<std::string>& targets) {
+  std::map<fs::path, std::set<std::string>> prefixes;  // folder -> prefixes of its targets
+  for (const std::string& target : targets) {
+    const fs::path path(target);
+    prefixes[path.parent_path()].insert(partial_prefix(path.filename().string()));
+  }
+  for (const auto& [folder, wanted] : prefixes) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error), end;
+         !error && it != end; it.increment(error)) {
+      const std::string name = it->path().filename().string();
+      const std::size_t mark = name.rfind(kPartialMark);
+      if (mark == std::string::npos || name.front() != '.') continue;
+      const std::size_t suffix = mark + std::strlen(kPartialMark);
+      if (wanted.count(name.substr(0, suffix)) != 0 && is_suffix(std::string_view(name).substr(suffix))) {
+        remove_if_abandoned(it->path());
+      }
+    }
+  }
 }
 
 PendingFile::~PendingFile() { discard(); }
@@ -141,13 +204,13 @@ void PendingFile::commit() {
   if (first_error_ != 0) throw fail(first_error_);
   // A disk that fills up may only say so when the data reaches it.
   if (::fsync(fd_) != 0) throw fail(errno);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) throw fail(errno);
   // rename() replaces the directory entry itself, never what a link there points to.
+  // Renamed before it is closed, while the lock still says the file is being written.
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw fail(errno);
   temporary_.clear();
   set_partial("");
+  const int fd = std::exchange(fd_, -1);
+  if (::close(fd) != 0) throw fail(errno);
 }
 
 void remove_partial_file_on_interrupt() {

@@ -1,12 +1,15 @@
 #pragma once
 // A file in the making: created beside its target under an unpredictable
-// temporary name, exclusively (never through a link planted there), written
-// with every write checked, then synced and renamed over the target. Until the
-// rename nothing exists under the target's name; on any failure nothing is left.
+// temporary name (".NAME.partial-RANDOM", NAME cut so that it fits the file
+// system's name limit whenever the target's name does), exclusively (never
+// through a link planted there), locked while it is written, with every write
+// checked, then synced and renamed over the target. Until the rename nothing
+// exists under the target's name; on any failure nothing is left.
 #include <OpenImageIO/filesystem.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class PendingFile final : public OIIO::Filesystem::IOProxy {
  public:
@@ -21,7 +24,7 @@ class PendingFile final : public OIIO::Filesystem::IOProxy {
   const std::string& target() const { return target_; }
   const std::string& temporary_path() const { return temporary_; }
 
-  // Syncs and closes the file, then renames it to the target: the target's own
+  // Syncs the file, renames it to the target, then closes it: the target's own
   // directory entry is replaced, even when it is a link. Throws AppError naming
   // the target with the first failure (of any write, the sync, the close or the
   // rename); the temporary file is removed then.
@@ -47,6 +50,11 @@ class PendingFile final : public OIIO::Filesystem::IOProxy {
   int first_error_ = 0;  // errno of the first failed write, 0 while none
   std::int64_t end_ = 0;  // one past the last byte written
 };
+
+// Removes the temporary files that runs which ended before committing them (a
+// SIGKILL, a power cut) left beside `targets`; a file still locked by a live
+// writer, a concurrent run's, stays.
+void remove_abandoned_partial_files(const std::vector<std::string>& targets);
 
 // Makes SIGINT, SIGTERM and SIGHUP during a write remove the temporary file
 // before the program ends as the signal would end it. A signal that the

@@ -1,7 +1,7 @@
 #include "app/shot/output_files.h"
 
 #include <filesystem>
-#include <set>
+#include <map>
 
 #include "app/app_error.h"
 
@@ -19,21 +19,23 @@ std::string same_file_key(const std::string& path) {
 }  // namespace
 
 void refuse_writing_over_inputs(const ImageSequence& output, const FrameList& frames,
-                                const ShotOptions& shot) {
-  std::set<std::string> outputs;
+                                const ShotOptions& shot, const std::string& save_file) {
+  std::map<std::string, std::string> written;  // file -> what writes it
   for (const int frame : frames.frames()) {
-    outputs.insert(same_file_key(output.frame_path(frame)));
+    written.emplace(same_file_key(output.frame_path(frame)), "output \"" + output.pattern() + "\"");
     if (!output.is_sequence()) break;
   }
+  if (!save_file.empty()) written.emplace(same_file_key(save_file), "--save \"" + save_file + "\"");
   for (const auto& [pattern, what] : {std::pair{shot.input, "input"}, {shot.matte, "matte"}}) {
     if (pattern.empty()) continue;
     const ImageSequence files(pattern);
     const int last = files.is_sequence() ? frames.last() : shot.shot_start;
     for (int frame = shot.shot_start; frame <= last; ++frame) {
       const std::string path = files.frame_path(frame);
-      if (outputs.count(same_file_key(path)) != 0) {
-        throw AppError(std::string("output \"") + output.pattern() + "\" would write over the " +
-                       what + " file \"" + path + "\"; write the frames to another name or folder");
+      const auto writer = written.find(same_file_key(path));
+      if (writer != written.end()) {
+        throw AppError(writer->second + " would write over the " + what + " file \"" + path +
+                       "\"; write to another name or folder");
       }
     }
   }
@@ -43,7 +45,8 @@ std::optional<FrameList> frames_not_on_disk(const ImageSequence& output, const F
   std::vector<int> missing;
   for (const int frame : frames.frames()) {
     std::error_code error;
-    if (!std::filesystem::exists(output.frame_path(frame), error)) missing.push_back(frame);
+    // Only a regular file is a frame written before: a folder of that name is not.
+    if (!std::filesystem::is_regular_file(output.frame_path(frame), error)) missing.push_back(frame);
   }
   if (missing.empty()) return std::nullopt;
   return FrameList(std::move(missing));
