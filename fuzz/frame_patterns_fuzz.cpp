@@ -1,7 +1,10 @@
 // The frame range, frame pattern and size parsers: any text is parsed or
-// refused with AppError; what parses obeys its contract.
+// refused with AppError; what parses obeys its contract (a pattern names
+// every frame differently).
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <set>
 #include <string>
 
 #include "app/app_error.h"
@@ -17,8 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const AppError&) {
   }
   try {
+    // Different frames of a sequence have different names, however wide the padding.
     const ImageSequence files(text);
-    for (int frame : {-1000000000, -1, 0, 7, 1000000000}) files.frame_path(frame);
+    std::set<std::string> names;
+    const int frames[] = {-1000000000, -999999999, -1, 0, 7, 999999999, 1000000000};
+    for (int frame : frames) names.insert(files.frame_path(frame));
+    if (files.is_sequence() && names.size() != std::size(frames)) std::abort();
   } catch (const AppError&) {
   }
   try {

@@ -1,7 +1,11 @@
 // The brumel program run as a person runs it, in a temporary folder: renders of
 // every demo, processor counts, render-farm chunks, plates, saved settings,
 // progress, the widget table, and the errors a person can meet.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -217,11 +221,25 @@ TEST_F(App, EachErrorIsOneClearMessageAndNothingIsWritten) {
       {"--output-colorspace bogus", "--output-colorspace \"bogus\": not a colour space"},
       {"-i small.tif --input-colorspace linear",
        "--size 160x90: the input \"small.tif\" is colour-managed (linear)"},
+      // Hostile inputs: each held to a limit before it costs memory, time or a crash.
+      {"--load deep.json", "nests deeper than 64 levels"},
+      {"--load fifo.json", "\"fifo.json\": not a regular file"},
+      {"--set " + std::string(300, 'Q') + "=1", "a widget name of 300 characters"},
+      {"--shot-start -2147483648 --frames 1000000000", "the shot start -2147483648 is beyond the limit"},
+      {"--shot-start -5 --frames 999999", "the shot would play 1000005 frames"},
+      {"-o out/f." + std::string(32, '#') + ".png", "padding must be 1 to 12 digits"},
+      {"-i small.tif --frames 1 --save small.tif", "--save \"small.tif\" would write over the input"},
+      {"-o out/f.####.jp2", "the jpeg2000 format is not written with checked writes"},
   };
+  {
+    std::string deep = "{\"format\": \"brumel-node-settings\", \"version\": 1, \"widgets\": ";
+    std::ofstream(work_ / "deep.json") << deep + std::string(100000, '[') + std::string(100000, ']') + "}";
+  }
+  ASSERT_EQ(mkfifo(at("fifo.json").c_str(), 0600), 0);
   const std::set<std::string> before = files_under(work_);
   const std::string small = file("small.tif");
   for (const auto& [args, message] : cases) {
-    std::string line = "render --save saved.json " + args;
+    std::string line = "render " + std::string(args.find("--save") == std::string::npos ? "--save saved.json " : "") + args;
     for (const char* option : {"--size 160x90", "-o out/f.####.png", "--frames 1-2"}) {
       const std::string flag = std::string(option).substr(0, std::string(option).find(' ') + 1);
       if (("render " + args).find(" " + flag) == std::string::npos)
@@ -254,7 +272,8 @@ TEST_F(App, FullDiskInEveryFormatStopsWithNothingPartial) {
   fs::create_directories(disk / "out");
   std::system(("dd if=/dev/zero of=" + quoted((disk / "filler").string()) + " bs=4096 2>/dev/null")
                   .c_str());
-  for (const std::string format : {"png", "tif", "exr", "dpx", "jpg", "bmp"}) {
+  for (const std::string format :
+       {"png", "tif", "exr", "dpx", "jpg", "bmp", "tga", "hdr", "ppm", "webp", "gif", "iff"}) {
     const ProgramResult r =
         run("render --size 160x90 --frames 1-2 -q -o " + (disk / "out/f.####.").string() + format);
     EXPECT_EQ(r.status, 1) << format;
@@ -303,6 +322,36 @@ TEST_F(App, DamagedInputsAreRefusedByName) {
   const ProgramResult r = run("render -i short.tif --frames 1 -q -o s.png");
   EXPECT_THAT(r.err, HasSubstr("brumel: error: cannot read input image \"short.tif\""));
   // (A DPX header whose user-data length runs past the file is among the fuzzer's seeds.)
+}
+
+// A rerun cleans up after a killed run and checks what a run checks: a temporary file
+// whose writer is gone is removed (one a live writer holds stays), only a regular file
+// counts as a frame on disk, names as long as the file system allows are written, and
+// a DPX frame records its own name, so that two runs write the same bytes.
+TEST_F(App, RerunsRemoveAbandonedFilesAndCheckWhatARunChecks) {
+  fs::create_directories(work_ / "out/f.0003.png");
+  std::ofstream(work_ / "out/.f.0001.png.partial-abandonedwriter1") << "killed";
+  std::ofstream(work_ / "out/.f.0002.png.partial-livewriter123456") << "writing";
+  const int held = open(at("out/.f.0002.png.partial-livewriter123456").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  const ProgramResult folder_in_the_way = run("render --size 32x18 --frames 1-3 -q --skip-existing -o out/f.####.png");
+  close(held);
+  EXPECT_EQ(folder_in_the_way.status, 1);
+  EXPECT_THAT(folder_in_the_way.err, HasSubstr("out/f.0003.png"));
+  EXPECT_EQ(files_under(work_ / "out"),
+            (std::set<std::string>{".f.0002.png.partial-livewriter123456", "f.0001.png", "f.0002.png", "f.0003.png"}));
+  const ProgramResult all_on_disk = run("render --size 32x18 --frames 1-2 -q --skip-existing --load none.json -o out/f.####.png");
+  EXPECT_EQ(all_on_disk.status, 1);
+  EXPECT_THAT(all_on_disk.err, HasSubstr("none.json"));
+
+  const std::string longest = std::string(245, 'n') + ".####.png";  // 253 bytes a frame
+  ok("render --size 32x18 --frames 1 -q -o " + longest);
+  EXPECT_TRUE(fs::is_regular_file(work_ / (std::string(245, 'n') + ".0001.png")));
+  ok("render --size 32x18 --frames 1 -q -o f.####.dpx");
+  const std::string first = file("f.0001.dpx");
+  ok("render --size 32x18 --frames 1 -q -o f.####.dpx");
+  EXPECT_EQ(file("f.0001.dpx"), first);
+  EXPECT_EQ(first.substr(36, 11), std::string("f.0001.dpx\0", 11));  // the header's file name
 }
 
 // A hangup the shell told the program to ignore (nohup) stays ignored; one that is
