@@ -150,6 +150,12 @@ void PendingFile::commit() {
   set_partial("");
 }
 
+void write_whole_file(const std::string& path, const std::string& text) {
+  PendingFile file(path);
+  file.write(text.data(), text.size());
+  file.commit();
+}
+
 void remove_partial_file_on_interrupt() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction current {};
