@@ -44,13 +44,3 @@ ChildResult run_child(const std::vector<std::string>& args) {
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
 }
-
-std::string shell_word(const std::string& text) {
-  const bool plain = !text.empty() && text.find_first_not_of(
-                                          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                          "0123456789_-+=./:,@%") == std::string::npos;
-  if (plain) return text;
-  std::string word = "'";
-  for (const char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return word + "'";
-}

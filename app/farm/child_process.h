@@ -12,6 +12,3 @@ struct ChildResult {
 // Runs `args[0]` (looked up in PATH) with `args` and waits for it. Throws
 // AppError naming the program when it cannot be started.
 ChildResult run_child(const std::vector<std::string>& args);
-
-// `text` as one word of a POSIX shell: single-quoted unless plainly safe.
-std::string shell_word(const std::string& text);

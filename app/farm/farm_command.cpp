@@ -2,13 +2,14 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "app/app_error.h"
 #include "app/farm/child_process.h"
+#include "app/farm/shell_text.h"
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
+#include "app/images/pending_file.h"
 #include "app/shot/output_files.h"
 #include "app/settings/settings.h"
 #include "app/shot/shot_setup.h"
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kFarmFooter = R"(
 The options after the farm's own are those of `brumel render` (see `brumel
 render --help`). The farm checks the shot as a render does, writes its settings
-once to JOB_FOLDER/settings.json and runs every chunk as
+once to JOB_FOLDER/settings.json and runs every chunk, from the current folder, as
 
   brumel render --load JOB_FOLDER/settings.json [--preroll] --shot-start S \
       --frames CHUNK --skip-existing -o OUTPUT [the inputs, size, threads, module,
@@ -42,19 +43,71 @@ std::string self_path() {
   return error ? std::string("brumel") : self.string();
 }
 
-std::string joined(const std::vector<std::string>& words) {
-  std::string line;
-  for (const std::string& word : words) line += (line.empty() ? "" : " ") + shell_word(word);
-  return line;
+// Every word that the chunks' shell and sbatch read, named by the option that
+// gave it (a chunk command's words by the word before them).
+void refuse_multiline_words(const FarmOptions& options, const FarmPlaces& places,
+                            const std::vector<std::string>& chunk) {
+  refuse_control_characters("-o", options.render.output);
+  if (!options.job_folder.empty()) refuse_control_characters("--job-folder", options.job_folder);
+  refuse_control_characters("the current folder", places.here);
+  for (const std::string& arg : options.sbatch_args) refuse_control_characters("--sbatch-arg", arg);
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
+    refuse_control_characters(i == 0 ? "the brumel program" : chunk[i - 1], chunk[i]);
+  }
 }
 
-std::string job_folder(const FarmOptions& options) {
-  if (!options.job_folder.empty()) return fs::absolute(options.job_folder).string();
-  fs::path folder = fs::path(options.render.output).parent_path();
-  return fs::absolute((folder.empty() ? fs::path(".") : folder) / "brumel-farm").lexically_normal().string();
+// The chunks' log files as a Slurm file name pattern: "chunk-%a.log" in the job
+// folder, whose own % are written %%. A backslash anywhere turns every pattern
+// off (the logs would all be named "chunk-%a.log"), so it is refused.
+std::string slurm_log_pattern(const FarmPlaces& places) {
+  if (places.job_folder.find('\\') != std::string::npos) {
+    throw AppError("the job folder \"" + places.job_folder + "\" holds a backslash, which Slurm "
+                   "does not allow in the logs' names; give --job-folder another folder");
+  }
+  std::string pattern;
+  for (const char c : places.job_folder) pattern += c == '%' ? "%%" : std::string(1, c);
+  return pattern + "/chunk-%a.log";
+}
+
+// The sbatch command that submits the batch script. The job's name and log go on
+// the command line, where they reach sbatch as given: Slurm reads #SBATCH lines
+// with rules of its own (a space ends the value, a # starts a comment), which
+// no quoting for the shell fits. The user's --sbatch-arg come last and win.
+std::vector<std::string> sbatch_command(const FarmOptions& options, const FarmPlaces& places) {
+  std::vector<std::string> words{"sbatch", "--parsable"};
+  if (options.wait) words.push_back("--wait");
+  words.push_back("--job-name=brumel-" + fs::path(options.render.output).stem().stem().string());
+  words.push_back("--output=" + slurm_log_pattern(places));
+  words.insert(words.end(), options.sbatch_args.begin(), options.sbatch_args.end());
+  words.push_back(places.script_file());
+  return words;
+}
+
+// Writes the batch script and submits it; returns the job's id. Throws AppError
+// when it cannot be written or sbatch does not take it.
+std::string submit_job(const FarmOptions& options, const FarmPlaces& places,
+                       const std::vector<FrameList>& chunks) {
+  write_whole_file(places.script_file(), slurm_script(options, places, chunks));
+  const ChildResult submitted = run_child(sbatch_command(options, places));
+  std::string job = submitted.out.substr(0, submitted.out.find_first_of(";\n"));
+  if (job.empty()) {
+    throw AppError("sbatch did not submit the job (status " + std::to_string(submitted.status) +
+                   "); the script is " + places.script_file());
+  }
+  return job;
 }
 
 }  // namespace
+
+FarmPlaces farm_places(const FarmOptions& options) {
+  std::error_code error;
+  const fs::path here = fs::current_path(error);
+  if (error) throw AppError("cannot tell the current folder: " + error.message());
+  const fs::path folder = options.job_folder.empty()
+                              ? fs::path(options.render.output).parent_path() / "brumel-farm"
+                              : fs::path(options.job_folder);
+  return FarmPlaces{self_path(), here.string(), (here / folder).lexically_normal().string()};
+}
 
 std::vector<FrameList> split_frames(const FrameList& frames, int chunks) {
   if (chunks < 1 || chunks > frames.count()) {
@@ -73,11 +126,11 @@ std::vector<FrameList> split_frames(const FrameList& frames, int chunks) {
   return parts;
 }
 
-std::vector<std::string> chunk_command(const FarmOptions& options, const std::string& program,
-                                       const std::string& settings_file, const FrameList& chunk) {
+std::vector<std::string> chunk_command(const FarmOptions& options, const FarmPlaces& places,
+                                       const FrameList& chunk) {
   const RenderOptions& render = options.render;
   const ShotOptions& shot = render.shot;
-  std::vector<std::string> words{program, "render", "--load", settings_file};
+  std::vector<std::string> words{places.program, "render", "--load", places.settings_file()};
   if (shot.settings.preroll) words.push_back("--preroll");
   words.insert(words.end(), {"--shot-start", std::to_string(shot.shot_start), "--frames",
                              chunk.text(), "--skip-existing"});
@@ -109,25 +162,21 @@ std::vector<std::string> chunk_command(const FarmOptions& options, const std::st
   return words;
 }
 
-std::string slurm_script(const FarmOptions& options, const std::string& program,
-                         const std::string& settings_file, const std::vector<FrameList>& chunks) {
-  const std::string folder = fs::path(settings_file).parent_path().string();
-  std::error_code error;
-  const std::string here = fs::current_path(error).string();
-  std::string script = "#!/bin/bash\n";
-  script += "#SBATCH --job-name=brumel-" + fs::path(options.render.output).stem().stem().string() + "\n";
-  script += "#SBATCH --array=0-" + std::to_string(chunks.size() - 1) + "\n";
-  script += "#SBATCH --output=" + folder + "/chunk-%a.log\n";
-  if (!here.empty()) script += "#SBATCH --chdir=" + here + "\n";
+std::string slurm_script(const FarmOptions& options, const FarmPlaces& places,
+                         const std::vector<FrameList>& chunks) {
+  // Only numbers on #SBATCH lines: see sbatch_command.
+  std::string script = "#!/bin/bash\n#SBATCH --array=0-" + std::to_string(chunks.size() - 1) + "\n";
   if (options.render.shot.threads > 0) {
     script += "#SBATCH --cpus-per-task=" + std::to_string(options.render.shot.threads) + "\n";
   }
-  script += "# Task i renders chunk i of frames " + options.render.shot.frames.text() +
+  script += "# Submitted as: " + shell_line(sbatch_command(options, places)) +
+            "\n# Task i renders chunk i of frames " + options.render.shot.frames.text() +
             " from the shot start " + std::to_string(options.render.shot.shot_start) +
-            "; frames already on disk are skipped.\nset -eu\nchunks=(";
+            "; frames already on disk are skipped.\nset -eu\ncd " + shell_word(places.here) +
+            "\nchunks=(";
   for (std::size_t i = 0; i < chunks.size(); ++i) script += (i ? " " : "") + shell_word(chunks[i].text());
   script += ")\n";
-  std::vector<std::string> words = chunk_command(options, program, settings_file, chunks.front());
+  std::vector<std::string> words = chunk_command(options, places, chunks.front());
   std::string line;
   for (std::size_t i = 0; i < words.size(); ++i) {
     const bool frames = i > 0 && words[i - 1] == "--frames";
@@ -175,11 +224,10 @@ int run_farm(const FarmOptions& options) {
                    "a sequence: add #### or %04d to the name");
   }
   const std::vector<FrameList> chunks = split_frames(render.shot.frames, options.chunks);
-  const std::string folder = job_folder(options);
-  const std::string settings_file = folder + "/settings.json";
-  const std::string program = self_path();
+  const FarmPlaces places = farm_places(options);
+  refuse_multiline_words(options, places, chunk_command(options, places, chunks.front()));
   if (options.dry_run && options.slurm) {
-    std::cout << slurm_script(options, program, settings_file, chunks);
+    std::cout << slurm_script(options, places, chunks);
     return 0;
   }
 
@@ -189,32 +237,26 @@ int run_farm(const FarmOptions& options) {
   prepare_output(output.frame_path(render.shot.frames.first()));
   check_output_options(render.output_options, output.frame_path(render.shot.frames.first()));
   std::error_code error;
-  fs::create_directories(folder, error);
-  if (error) throw AppError("cannot create the job folder \"" + folder + "\": " + error.message());
-  save_settings(*shot->node, settings_file);
+  fs::create_directories(places.job_folder, error);
+  if (error) {
+    throw AppError("cannot create the job folder \"" + places.job_folder +
+                   "\": " + error.message());
+  }
+  save_settings(*shot->node, places.settings_file());
   if (!render.save_file.empty()) save_settings(*shot->node, render.save_file);
 
   if (options.print_commands) {
+    // A cd first: the commands run from any folder, as a farm manager's may.
     for (const FrameList& chunk : chunks) {
-      std::cout << joined(chunk_command(options, program, settings_file, chunk)) << "\n";
+      std::cout << "cd " << shell_word(places.here) << " && "
+                << shell_line(chunk_command(options, places, chunk)) << "\n";
     }
     return 0;
   }
 
-  const std::string script_file = folder + "/job.sh";
-  std::ofstream(script_file) << slurm_script(options, program, settings_file, chunks);
-  std::vector<std::string> sbatch{"sbatch", "--parsable"};
-  if (options.wait) sbatch.push_back("--wait");
-  sbatch.insert(sbatch.end(), options.sbatch_args.begin(), options.sbatch_args.end());
-  sbatch.push_back(script_file);
-  const ChildResult submitted = run_child(sbatch);
-  std::string job = submitted.out.substr(0, submitted.out.find_first_of(";\n"));
-  if (job.empty()) {
-    throw AppError("sbatch did not submit the job (status " + std::to_string(submitted.status) +
-                   "); the script is " + script_file);
-  }
+  const std::string job = submit_job(options, places, chunks);
   std::fprintf(stderr, "brumel: job %s: %zu chunks of frames %s, logs in %s/chunk-N.log\n",
-               job.c_str(), chunks.size(), render.shot.frames.text().c_str(), folder.c_str());
+               job.c_str(), chunks.size(), render.shot.frames.text().c_str(), places.job_folder.c_str());
   if (!options.wait) return 0;
 
   const std::optional<FrameList> missing = frames_not_on_disk(output, render.shot.frames);
@@ -222,7 +264,7 @@ int run_farm(const FarmOptions& options) {
     std::fprintf(stderr,
                  "brumel: error: job %s finished with %d frames missing: %s (run the same "
                  "command again to render only those; logs in %s)\n",
-                 job.c_str(), missing->count(), missing->text().c_str(), folder.c_str());
+                 job.c_str(), missing->count(), missing->text().c_str(), places.job_folder.c_str());
     return 1;
   }
   std::fprintf(stderr, "brumel: job %s finished: all %d frames are on disk\n", job.c_str(),

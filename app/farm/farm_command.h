@@ -29,13 +29,28 @@ struct FarmOptions {
 // more chunks than frames or fewer than one.
 std::vector<FrameList> split_frames(const FrameList& frames, int chunks);
 
-// The command line (program first) that renders one chunk.
-std::vector<std::string> chunk_command(const FarmOptions& options, const std::string& program,
-                                       const std::string& settings_file, const FrameList& chunk);
+// Where a farm job runs: this program, the folder `brumel farm` was started in
+// (the options' relative paths are from there) and the job folder, both absolute.
+struct FarmPlaces {
+  std::string program;
+  std::string here;
+  std::string job_folder;
+  std::string settings_file() const { return job_folder + "/settings.json"; }
+  std::string script_file() const { return job_folder + "/job.sh"; }
+};
 
-// The Slurm batch script of the job array: task i renders chunks[i].
-std::string slurm_script(const FarmOptions& options, const std::string& program,
-                         const std::string& settings_file, const std::vector<FrameList>& chunks);
+// The places of `options`' job. Throws AppError when the current folder is gone.
+FarmPlaces farm_places(const FarmOptions& options);
+
+// The command line (program first) that renders one chunk from `places.here`.
+std::vector<std::string> chunk_command(const FarmOptions& options, const FarmPlaces& places,
+                                       const FrameList& chunk);
+
+// The Slurm batch script of the job array: task i renders chunks[i] from
+// `places.here`. Its #SBATCH lines hold numbers alone; the job's name and logs
+// go on sbatch's command line.
+std::string slurm_script(const FarmOptions& options, const FarmPlaces& places,
+                         const std::vector<FrameList>& chunks);
 
 // Registers the `farm` subcommand; `add_render_options` registers the options
 // of `brumel render` on it.

@@ -213,6 +213,12 @@ void PendingFile::commit() {
   if (::close(fd) != 0) throw fail(errno);
 }
 
+void write_whole_file(const std::string& path, const std::string& text) {
+  PendingFile file(path);
+  file.write(text.data(), text.size());
+  file.commit();
+}
+
 void remove_partial_file_on_interrupt() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction current {};

@@ -56,6 +56,10 @@ class PendingFile final : public OIIO::Filesystem::IOProxy {
 // writer, a concurrent run's, stays.
 void remove_abandoned_partial_files(const std::vector<std::string>& targets);
 
+// Writes `text` as the whole of `path` through a PendingFile: complete under
+// its name or absent. Throws AppError naming `path` and the reason.
+void write_whole_file(const std::string& path, const std::string& text);
+
 // Makes SIGINT, SIGTERM and SIGHUP during a write remove the temporary file
 // before the program ends as the signal would end it. A signal that the
 // program was started with ignored (nohup) stays ignored.
