@@ -140,4 +140,60 @@ TEST_F(AppCompositing, AnamorphicPuffsAreRoundOnScreen) {
   EXPECT_LT(widths[1], widths[0] * 0.9) << widths[1] << " of " << widths[0];
 }
 
+// Plates of another size than the shot's are resampled by the node: the frame written
+// has the shot's size and the node's own pixels (pinned: the frames the program wrote
+// before it composited, checked against it once), whether smaller, larger, of another
+// aspect, 8- or 16-bit, and when a sequence changes size or the matte differs. A
+// colour-managed plate of another size is refused before the first frame.
+TEST_F(AppCompositing, PlatesOfAnySizeAreResampledToTheShot) {
+  // A gradient, so that resampling shows: red across, green down.
+  const auto plate = [&](int w, int h, TypeDesc type, const std::string& name) {
+    ImageBuf image = flat_plate(OIIO::ROI(0, w, 0, h), OIIO::ROI(0, w, 0, h), {0, 0, 0.3f, 1});
+    for (ImageBuf::Iterator<float> p(image); !p.done(); ++p) {
+      p[0] = (p.x() + 0.5f) / w;
+      p[1] = (p.y() + 0.5f) / h;
+    }
+    write(image, name, type);
+  };
+  plate(320, 180, TypeDesc::UINT8, "p8.png");
+  plate(96, 64, TypeDesc::UINT16, "p16.png");
+  plate(1024, 1024, TypeDesc::UINT8, "big.png");
+  plate(160, 90, TypeDesc::UINT8, "seq.0001.png");
+  plate(320, 200, TypeDesc::UINT8, "seq.0002.png");
+  const struct {
+    std::string args;
+    int width, height;
+    std::uint64_t pixels;  // FNV-1a of the 16-bit samples of the last frame
+  } cases[]{
+      {"-i p8.png --size 160x90", 160, 90, 0},
+      {"-i p8.png --size 400x300", 400, 300, 0},
+      {"-i p16.png --size 160x90", 160, 90, 0},
+      {"-i big.png --size 16x16", 16, 16, 0},
+      {"-i seq.####.png --demo Billow", 160, 90, 0},
+      {"--matte p8.png --set 'Use Birth Ma=1' --size 120x80", 120, 80, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string name = "out" + std::to_string(&c - cases);  // one name each: images are cached
+    ok("render --preroll --frames 1-2 -q -o " + name + ".####.tif " + c.args);
+    ImageBuf out((work_ / (name + ".0002.tif")).string());
+    ASSERT_TRUE(out.read(0, 0, true, TypeDesc::UINT16));
+    EXPECT_EQ(out.spec().width, c.width);
+    EXPECT_EQ(out.spec().height, c.height);
+    std::vector<std::uint16_t> samples(out.spec().image_pixels() * 4);
+    out.get_pixels(out.roi(), TypeDesc::UINT16, samples.data());
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::uint16_t v : samples) hash = (hash ^ v) * 1099511628211ull;
+    EXPECT_EQ(hash, c.pixels);
+  }
+  write(flat_plate(OIIO::ROI(0, 160, 0, 90), OIIO::ROI(0, 160, 0, 90), {1, 1, 1, 1}), "lin.0001.exr",
+        TypeDesc::HALF);
+  write(flat_plate(OIIO::ROI(0, 320, 0, 180), OIIO::ROI(0, 320, 0, 180), {1, 1, 1, 1}), "lin.0002.exr",
+        TypeDesc::HALF);
+  const ProgramResult refused = run("render -i lin.####.exr --frames 1-2 -q -o lin_out.####.exr");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("the input \"lin.0002.exr\" is colour-managed"));
+  EXPECT_FALSE(fs::exists(work_ / "lin_out.0001.exr"));
+}
+
 #endif

@@ -137,11 +137,11 @@ int run_render(const RenderOptions& options) {
   // Everything is checked, with --skip-existing too, before it says what it leaves.
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
   report_warnings(style, shot->warnings);
-  prepare_outputs(options, output);
   const std::optional<FrameList> to_write =
       options.skip_existing ? frames_not_on_disk(output, frames) : frames;
   if (to_write) shot->options.frames = *to_write;
   const std::string space = output_space(options, shot->options, shot->sources);
+  prepare_outputs(options, output);
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
   if (!to_write) {
     report_all_on_disk(style, output, frames);
