@@ -308,11 +308,15 @@ TEST_F(App, DamagedInputsAreRefusedByName) {
     } else {
       std::ofstream(work_ / damaged, std::ios::trunc) << "not an image";
     }
-    const ProgramResult r = run("render --frames 1-3 -q -i plate_" + c.format + "/p.####." +
-                                c.format + " -o " + c.format + "_out/o.####.png");
+    const ProgramResult r = run("render --frames 1-3 --progress lines -i plate_" + c.format +
+                                "/p.####." + c.format + " -o " + c.format + "_out/o.####.png");
     EXPECT_EQ(r.status, 1) << c.format;
-    // (The PNG library prints a line of its own first.)
     EXPECT_THAT(r.err, HasSubstr("brumel: error: cannot read input image \"" + damaged + "\": "));
+    // Every line is the program's own (a library's message too), and the frame written
+    // before the failure is reported before it.
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("brumel: ", 0), 0u) << line;
+    if (c.frames_before > 0) EXPECT_THAT(r.err, HasSubstr("frame 1 (1/3) written"));
     EXPECT_EQ(files_under(work_ / (c.format + "_out")).size(),
               static_cast<std::size_t>(c.frames_before))
         << c.format;
