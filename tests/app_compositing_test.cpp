@@ -165,12 +165,12 @@ TEST_F(AppCompositing, PlatesOfAnySizeAreResampledToTheShot) {
     int width, height;
     std::uint64_t pixels;  // FNV-1a of the 16-bit samples of the last frame
   } cases[]{
-      {"-i p8.png --size 160x90", 160, 90, 0},
-      {"-i p8.png --size 400x300", 400, 300, 0},
-      {"-i p16.png --size 160x90", 160, 90, 0},
-      {"-i big.png --size 16x16", 16, 16, 0},
-      {"-i seq.####.png --demo Billow", 160, 90, 0},
-      {"--matte p8.png --set 'Use Birth Ma=1' --size 120x80", 120, 80, 0},
+      {"-i p8.png --size 160x90", 160, 90, 7767609340559708413u},
+      {"-i p8.png --size 400x300", 400, 300, 11311837208039167487u},
+      {"-i p16.png --size 160x90", 160, 90, 17838979732108466696u},
+      {"-i big.png --size 16x16", 16, 16, 7514257124042902845u},
+      {"-i seq.####.png --demo Billow", 160, 90, 11515329851646939085u},
+      {"--matte p8.png --set 'Use Birth Ma=1' --size 120x80", 120, 80, 5863424285399255629u},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
