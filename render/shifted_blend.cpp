@@ -256,6 +256,35 @@ Span reach_of(const std::int32_t* row, std::int32_t w, std::int64_t off) {
   return {static_cast<std::int32_t>(c0 - off - 1), static_cast<std::int32_t>(c1 - off + 1)};
 }
 
+// x.reach[y - ys0 + 1] for y = ys0 - 1 .. ys1 + 1: the columns of the band that row y
+// of the shifted stamp covers with density (from the stamp's recorded reach, or its row).
+void find_reaches(const ShiftedBlend& job, const ShiftTaps& tx, std::int64_t ys0, std::int64_t ys1,
+                  Scratch& x) {
+  const PuffStamp& st = *job.stamp;
+  const std::int32_t w = st.width;
+  for (std::int64_t y = ys0 - 1; y <= ys1 + 1; ++y) {
+    Span r{0, 0};
+    if (y >= 0 && y < st.height) {
+      if (!st.reach) {
+        r = reach_of(st.density + y * w, w, tx.offset);
+      } else if (st.reach[2 * y] < st.reach[2 * y + 1]) {
+        r = {static_cast<std::int32_t>(st.reach[2 * y] - tx.offset - 1),
+             static_cast<std::int32_t>(st.reach[2 * y + 1] - tx.offset)};
+      }
+    }
+    x.reach[static_cast<std::size_t>(y - ys0 + 1)] = clip(r, job.i0, job.i1);
+  }
+}
+
+// Clamps the band's samples of a row that the blend over `cols` left alone: zero
+// coverage only clamps the samples it touches.
+void clamp_untouched(std::uint16_t* px, Span cols, const ShiftedBlend& job) {
+  const Span hit = cols.lo < cols.hi ? cols : Span{job.i1, job.i1};
+  for (const Span clear : {Span{job.i0, hit.lo}, Span{hit.hi, job.i1}}) {
+    for (std::int64_t k = clear.lo * 4; k < clear.hi * 4; ++k) px[k] = std::min<std::uint16_t>(px[k], 32767);
+  }
+}
+
 bool BlendShiftedStamp(const ShiftedBlend& job) {
   const PuffStamp& st = *job.stamp;
   const std::int32_t w = st.width;
@@ -274,20 +303,8 @@ bool BlendShiftedStamp(const ShiftedBlend& job) {
   const std::int64_t ys1 = ty.offset + job.j1;
   Scratch& x = scratch();
   x.fit(static_cast<std::size_t>(w) + 2, static_cast<std::size_t>(ys1 - ys0) + 3);
-  // reach[y - ys0 + 1] for y = ys0 - 1 .. ys1 + 1: the seen columns of row y with density.
+  find_reaches(job, tx, ys0, ys1, x);
   auto reach = [&](std::int64_t y) -> Span& { return x.reach[static_cast<std::size_t>(y - ys0 + 1)]; };
-  for (std::int64_t y = ys0 - 1; y <= ys1 + 1; ++y) {
-    Span r{0, 0};
-    if (y >= 0 && y < h) {
-      if (!st.reach) {
-        r = reach_of(st.density + y * w, w, tx.offset);
-      } else if (st.reach[2 * y] < st.reach[2 * y + 1]) {
-        r = {static_cast<std::int32_t>(st.reach[2 * y] - tx.offset - 1),
-             static_cast<std::int32_t>(st.reach[2 * y + 1] - tx.offset)};
-      }
-    }
-    reach(y) = clip(r, job.i0, job.i1);
-  }
 
   // Makes intermediate row y in slot `slot` over every column a neighbouring shifted row
   // may blend; the rows above and below the stamp read as zero.
@@ -321,14 +338,7 @@ bool BlendShiftedStamp(const ShiftedBlend& job) {
       shade_row(d_prev, d_cur, s_prev, s_cur, ty.weight, cols, job, x);
       blend_row(px, cols, x, !job.clamp_untouched);
     }
-    if (job.clamp_untouched) {
-      // Zero coverage only clamps the samples it touches.
-      const Span hit = cols.lo < cols.hi ? cols : Span{job.i1, job.i1};
-      for (const Span clear : {Span{job.i0, hit.lo}, Span{hit.hi, job.i1}}) {
-        for (std::int64_t k = clear.lo * 4; k < clear.hi * 4; ++k)
-          px[k] = std::min<std::uint16_t>(px[k], 32767);
-      }
-    }
+    if (job.clamp_untouched) clamp_untouched(px, cols, job);
     if (j + 1 < job.j1) {
       d_prev = d_cur;
       s_prev = s_cur;

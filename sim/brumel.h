@@ -87,6 +87,14 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // Turns the cached control values into the system's working constants; sets
   // `stamps_dirty` when an input of the stamp planes changed.
   void derive_constants(CloudSystem* s);
+  // Its parts: births (counts, lifetimes, sizes, the disc, the matte switches); motion
+  // (wind axis, gravity vector, friction, swirl, constraint); look (colours, density,
+  // texture offsets, envelopes, perspective); and the stamp planes' inputs (light
+  // direction, fluffiness, brightness, contrast, texture), true when one changed.
+  void derive_birth_constants(CloudSystem* s);
+  void derive_motion_constants(CloudSystem* s);
+  void derive_look_constants(CloudSystem* s);
+  bool derive_stamp_inputs(CloudSystem* s);
 
   // --- puff stamps (puff_stamps.cpp) ---
   // A new stamp of radius r pixels with pixel scales ax, ay and the system's stamp
@@ -110,6 +118,25 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // Births, the render of the live particles (unless pre-rolling or in
   // Wireframe mode), then ageing, death and motion. `frame` feeds the swirl.
   void simulate_step(CloudSystem* s, std::int32_t frame);
+  // The births this step wants (none below the birth threshold or when Continuity's
+  // draw fails); advances the cursor.
+  std::int32_t births_wanted(const CloudSystem* s);
+  // Up to `wanted` particles born in the disc (under the matte); too many rejected
+  // points in a row end the births with the node's two messages.
+  void give_births(CloudSystem* s, std::int32_t wanted);
+  // A particle from the store at `b`, with its lifetime, age limit, phase, wind
+  // velocity and size levels, put at the head of the live list; null when the store
+  // cannot grow.
+  Particle* place_particle(CloudSystem* s, const BirthPoint& b, std::int32_t life, std::int32_t limit);
+  // Sorts and draws the live particles, unless pre-rolling or in Wireframe mode (a
+  // catch-up step sorts without drawing).
+  void draw_step(CloudSystem* s);
+  // Ageing, death and motion of every live particle; `frame` feeds the swirl.
+  void advance_particles(CloudSystem* s, std::int32_t frame);
+  // The swirl's push on a moved particle (noise over position and frame).
+  void swirl(CloudSystem* s, Particle* p, std::int32_t frame);
+  // The cone constraint's push back toward the wind's axis through the birth point.
+  void constrain(const CloudSystem* s, Particle* p);
   // A point of the birth disc (advances the cursor by three).
   BirthPoint birth_position(float aspect);
   // Life envelopes of a particle at its current age, each in 0..1.

@@ -40,6 +40,13 @@ Direction2 unit_or_zero(float dx, float dy) {
 }  // namespace
 
 void Brumel::derive_constants(CloudSystem* s) {
+  derive_birth_constants(s);
+  derive_motion_constants(s);
+  derive_look_constants(s);
+  if (derive_stamp_inputs(s)) stamps_dirty = 1;
+}
+
+void Brumel::derive_birth_constants(CloudSystem* s) {
   s->max_age_mean = 5000.0f;
   s->max_age_spread = 0.0f;
   s->birth_count_mean = static_cast<float>(quantity.value);
@@ -60,6 +67,10 @@ void Brumel::derive_constants(CloudSystem* s) {
   s->birth_z = 0.0f;
   s->use_birth_matte = use_birth_matte.value ? 1 : 0;
   s->invert_birth_matte = invert_birth_matte.value ? 1 : 0;
+  s->z_range = static_cast<float>(z_range.value * 0.01);
+}
+
+void Brumel::derive_motion_constants(CloudSystem* s) {
   s->use_constraint = use_constraint.value ? 1 : 0;
   s->constraint_angle = static_cast<float>(constraint_angle.value);
   s->gravity = static_cast<float>(gravity.value * 0.00001);
@@ -67,7 +78,6 @@ void Brumel::derive_constants(CloudSystem* s) {
   s->swirl_to_max = static_cast<float>(swirl_to_max.value);
   s->swirl_magnitude = static_cast<float>(swirl_magnitude.value * 0.0001);
   s->friction_factor = use_friction.value ? static_cast<float>(1.0 - friction.value * 0.01) : 1.0f;
-  s->z_range = static_cast<float>(z_range.value * 0.01);
   // Speeds are given in pixels per frame; the simulation moves in frame widths.
   s->wind_speed = use_wind.value ? static_cast<float>(wind_speed.value / frame_width) : 0.0f;
 
@@ -101,7 +111,9 @@ void Brumel::derive_constants(CloudSystem* s) {
     s->gravity_x = 0.0f;
     s->gravity_y = 0.0f;
   }
+}
 
+void Brumel::derive_look_constants(CloudSystem* s) {
   const std::uint16_t* lit = use_light.value ? light_colour.value : cloud_colour.value;
   s->lit_colour_0 = lit[0];
   s->lit_colour_1 = lit[1];
@@ -110,7 +122,17 @@ void Brumel::derive_constants(CloudSystem* s) {
   s->cloud_colour_1 = cloud_colour.value[1];
   s->cloud_colour_2 = cloud_colour.value[2];
   s->density = static_cast<float>(density.value * 0.01);
+  s->texture_x = static_cast<float>(texture_x.value * 0.2);
+  s->texture_y = static_cast<float>(texture_y.value * 0.2);
+  s->fade_in = static_cast<float>(fade_in_life.value * 0.01);
+  s->fade_out_start = static_cast<float>(1.0 - fade_out_life.value * 0.01);
+  s->perspective = perspective.value ? 1 : 0;
+  s->camera_distance = static_cast<float>(camera_distance.value);
+  s->vanish_x = static_cast<float>(vanishing_point.value_x);
+  s->vanish_y = static_cast<float>(vanishing_point.value_y);
+}
 
+bool Brumel::derive_stamp_inputs(CloudSystem* s) {
   // The watched fields are the inputs of the stamp planes (and two texture settings):
   // a change of any of them means the stamps must be rebuilt.
   bool changed = false;
@@ -135,14 +157,5 @@ void Brumel::derive_constants(CloudSystem* s) {
   changed |= store_watched(s->light_dir_z, dir_z);
   changed |= store_watched(s->use_textured, use_textured.value ? 1 : 0);
   changed |= store_watched(s->texture_mag, static_cast<float>(texture_mag.value * 0.01));
-  if (changed) stamps_dirty = 1;
-
-  s->texture_x = static_cast<float>(texture_x.value * 0.2);
-  s->texture_y = static_cast<float>(texture_y.value * 0.2);
-  s->fade_in = static_cast<float>(fade_in_life.value * 0.01);
-  s->fade_out_start = static_cast<float>(1.0 - fade_out_life.value * 0.01);
-  s->perspective = perspective.value ? 1 : 0;
-  s->camera_distance = static_cast<float>(camera_distance.value);
-  s->vanish_x = static_cast<float>(vanishing_point.value_x);
-  s->vanish_y = static_cast<float>(vanishing_point.value_y);
+  return changed;
 }

@@ -35,26 +35,21 @@ float shade_of(float dot, float lo, float hi, float c) {
 
 }  // namespace
 
-PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
-  CloudSystem* s = system;
-  if (!s) return nullptr;
-  if (!(r >= 0.01f)) r = 0.01f;  // a NaN radius too
-  if (r > kMaxRadius) return nullptr;
-  const auto big_r = static_cast<std::int32_t>(std::ceil(r));
-  const std::int32_t n = 2 * big_r + 1;
-  PuffStamp* stamp = stamp_create(n, n, false);
-  if (!stamp) return nullptr;
+namespace {
 
-  // Density: the column offset is scaled by ax and the row offset by ay, so the puff is
-  // round on the display. A float square times a float scale square is exact in double.
-  // The value depends on the offsets only through their squares, so one quadrant (rows
-  // and columns 0..R, held in place) is computed and mirrored; with equal scales the
-  // double sum is the same for swapped offsets, so half of that quadrant is copied too.
+// The density plane of a stamp of radius r (big_r = ceil r): the column offset is scaled
+// by ax and the row offset by ay, so the puff is round on the display. A float square
+// times a float scale square is exact in double. The value depends on the offsets only
+// through their squares, so one quadrant (rows and columns 0..R, held in place) is
+// computed and mirrored; with equal scales the double sum is the same for swapped
+// offsets, so half of that quadrant is copied too.
+void fill_reference_density(PuffStamp* stamp, std::int32_t big_r, float r, float ax, float ay,
+                            float fluff) {
+  const std::int32_t n = 2 * big_r + 1;
   const float ax2 = ax * ax;
   const float ay2 = ay * ay;
   const bool transposable = ax2 == ay2;
   const float inv_r = 1.0f / r;
-  const float fluff = s->fluffiness;
   const std::int32_t at_rim = puff_density(0.0f, fluff);
   const auto n_size = static_cast<std::size_t>(n);
   std::int32_t* centre = stamp->density + static_cast<std::size_t>(big_r) * n_size + big_r;
@@ -75,19 +70,19 @@ PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
                   n_size * sizeof(std::int32_t));
     }
   }
+}
 
-  // Shade: a hemisphere of radius R + 1 lit from the light direction, in plain pixel
-  // offsets; the contrast and brightness pick the band of the lighting term that ramps
-  // from shadow to lit. All in single precision. The height h, the normalising 1/len and
-  // the h term of the lighting depend on the offsets only through their squares, so
-  // they are worked out once for the rows j and -j.
+// The shade plane: a hemisphere of radius R + 1 lit from the light direction, in plain
+// pixel offsets; the contrast and brightness pick the band of the lighting term that
+// ramps from shadow to lit. All in single precision. The height h, the normalising
+// 1/len and the h term of the lighting depend on the offsets only through their
+// squares, so they are worked out once for the rows j and -j.
+void fill_reference_shade(PuffStamp* stamp, std::int32_t big_r, const CloudSystem& s) {
+  const auto n_size = static_cast<std::size_t>(2 * big_r + 1);
   const std::int32_t m = (big_r + 1) * (big_r + 1);
-  const float c = 2.0f - s->contrast;
-  const float lo = s->brightness - c;
-  const float hi = s->brightness + c;
-  const float lx = s->light_dir_x;
-  const float ly = s->light_dir_y;
-  const float lz = s->light_dir_z;
+  const float c = 2.0f - s.contrast;
+  const float lo = s.brightness - c;
+  const float hi = s.brightness + c;
   std::vector<float> inv_of(static_cast<std::size_t>(big_r) + 1);
   std::vector<float> lift_of(static_cast<std::size_t>(big_r) + 1);
   std::vector<bool> inside(static_cast<std::size_t>(big_r) + 1);
@@ -100,7 +95,7 @@ PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
       const float len = std::sqrt(static_cast<float>(h * h + rr));
       const float inv = 1.0f / len;
       inv_of[ai] = inv;
-      lift_of[ai] = static_cast<float>(h) * inv * lz;
+      lift_of[ai] = static_cast<float>(h) * inv * s.light_dir_z;
     }
     for (const std::int32_t j : {aj, -aj}) {
       float* out = stamp->shade + static_cast<std::size_t>(j + big_r) * n_size + big_r;
@@ -111,12 +106,27 @@ PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
           continue;
         }
         const float inv = inv_of[ai];
-        const float dot = static_cast<float>(i) * inv * lx + lift_of[ai] +
-                          static_cast<float>(j) * inv * ly;
+        const float dot = static_cast<float>(i) * inv * s.light_dir_x + lift_of[ai] +
+                          static_cast<float>(j) * inv * s.light_dir_y;
         out[i] = shade_of(dot, lo, hi, c);
       }
       if (aj == 0) break;
     }
   }
+}
+
+}  // namespace
+
+PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
+  CloudSystem* s = system;
+  if (!s) return nullptr;
+  if (!(r >= 0.01f)) r = 0.01f;  // a NaN radius too
+  if (r > kMaxRadius) return nullptr;
+  const auto big_r = static_cast<std::int32_t>(std::ceil(r));
+  const std::int32_t n = 2 * big_r + 1;
+  PuffStamp* stamp = stamp_create(n, n, false);
+  if (!stamp) return nullptr;
+  fill_reference_density(stamp, big_r, r, ax, ay, s->fluffiness);
+  fill_reference_shade(stamp, big_r, *s);
   return stamp;
 }

@@ -82,19 +82,24 @@ float Brumel::grow_envelope(const Particle* p) const {
 }
 
 void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
+  give_births(s, births_wanted(s));
+  // The render, before the motion: a frame shows each particle where the previous
+  // step left it.
+  draw_step(s);
+  advance_particles(s, frame);
+}
+
+std::int32_t Brumel::births_wanted(const CloudSystem* s) {
+  if (s->birth_count_mean < kBirthThreshold) return 0;
+  const float u = part_rand_01(random_cursor);
+  if (!(s->continuity > u)) return 0;
+  return trunc_i32(part_var_1(s->birth_count_mean, s->birth_count_spread, random_cursor) + 0.5);
+}
+
+void Brumel::give_births(CloudSystem* s, std::int32_t wanted) {
   const std::int32_t w = s->frame_width;
   const std::int32_t h = s->frame_height;
-
-  // 1. How many particles this step wants.
-  std::int32_t wanted = 0;
-  if (!(s->birth_count_mean < kBirthThreshold)) {
-    const float u = part_rand_01(random_cursor);
-    if (s->continuity > u) {
-      wanted = trunc_i32(part_var_1(s->birth_count_mean, s->birth_count_spread, random_cursor) + 0.5);
-    }
-  }
-
-  // 2. Births. A rejected point counts a failure; too many in a row end the births.
+  // A rejected point counts a failure; too many in a row end the births.
   std::int64_t failures = 0;
   // Implementer's choice: the lifetime rule never ends the loop when no draw can give
   // a positive lifetime (a Lifetime below one half set by program), so that many
@@ -129,61 +134,65 @@ void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
         continue;
       }
     }
-
-    Particle* p = ::take_particle(s);
     // Implementer's choice: without a particle to fill (the store could not grow) no
     // later attempt of this step can succeed either, so the births end here.
-    if (!p) break;
-
-    p->prev_x = p->x = b.x;
-    p->prev_y = p->y = b.y;
-    p->prev_z = p->z = b.z;
-    p->lifetime = life;
-    p->max_age = limit;
-    p->age = 0;
-    p->phase = static_cast<float>(part_rand_11(random_cursor) * kPhaseScale);
-    // The wind is the starting velocity (and later a steady drift as well).
-    p->vx = s->wind_dir_x * s->wind_speed;
-    p->vy = s->wind_dir_y * s->wind_speed;
-    p->vz = s->z_speed;
-
-    const float factor = part_rand_11(random_cursor) * s->cloud_size_variation + 1.0f;
-    p->size = trunc_i32(static_cast<double>(s->cloud_size * factor) * kSizeFactor);
-    if (p->size > kMaxLevel) p->size = kMaxLevel;
-    if (p->size < kMinLevel) p->size = kMinLevel;
-    if (s->grow_shrink) {
-      p->min_size = trunc_i32(static_cast<double>(s->min_cloud_size * factor) * kSizeFactor);
-      if (p->min_size > p->size) p->min_size = p->size;
-      if (p->min_size < kMinLevel) p->min_size = kMinLevel;
-    } else {
-      p->min_size = p->size;
-    }
-
-    p->next = s->live_list;
-    s->live_list = p;
-    ++s->live_count;
+    if (!place_particle(s, b, life, limit)) break;
     ++born;
     failures = 0;
   }
+}
 
-  // 3. The render, before the motion: a frame shows each particle where the previous
-  // step left it. Pre-roll steps and Wireframe mode draw nothing.
-  if (preroll_requested == 0 && mode.value == 1) {
-    if (s->live_count > 0) ::sort_live_by_depth(s);
-    // A frame simulated without drawing still sorts, so that the painter's order of
-    // later frames is that of a drawn run.
-    if (!draw_suppressed) {
-      prepare_stamps();
-      in_mp_region = 1;
-      if (reference_render)
-        run_parallel(&Brumel::render_band_reference, s->frame_height);
-      else
-        render_cloud();
-      in_mp_region = 0;
-    }
+Particle* Brumel::place_particle(CloudSystem* s, const BirthPoint& b, std::int32_t life,
+                                 std::int32_t limit) {
+  Particle* p = ::take_particle(s);
+  if (!p) return nullptr;
+  p->prev_x = p->x = b.x;
+  p->prev_y = p->y = b.y;
+  p->prev_z = p->z = b.z;
+  p->lifetime = life;
+  p->max_age = limit;
+  p->age = 0;
+  p->phase = static_cast<float>(part_rand_11(random_cursor) * kPhaseScale);
+  // The wind is the starting velocity (and later a steady drift as well).
+  p->vx = s->wind_dir_x * s->wind_speed;
+  p->vy = s->wind_dir_y * s->wind_speed;
+  p->vz = s->z_speed;
+
+  const float factor = part_rand_11(random_cursor) * s->cloud_size_variation + 1.0f;
+  p->size = trunc_i32(static_cast<double>(s->cloud_size * factor) * kSizeFactor);
+  if (p->size > kMaxLevel) p->size = kMaxLevel;
+  if (p->size < kMinLevel) p->size = kMinLevel;
+  if (s->grow_shrink) {
+    p->min_size = trunc_i32(static_cast<double>(s->min_cloud_size * factor) * kSizeFactor);
+    if (p->min_size > p->size) p->min_size = p->size;
+    if (p->min_size < kMinLevel) p->min_size = kMinLevel;
+  } else {
+    p->min_size = p->size;
   }
 
-  // 4. Ageing, death and motion.
+  p->next = s->live_list;
+  s->live_list = p;
+  ++s->live_count;
+  return p;
+}
+
+void Brumel::draw_step(CloudSystem* s) {
+  // Pre-roll steps and Wireframe mode draw nothing.
+  if (preroll_requested != 0 || mode.value != 1) return;
+  if (s->live_count > 0) ::sort_live_by_depth(s);
+  // A frame simulated without drawing still sorts, so that the painter's order of
+  // later frames is that of a drawn run.
+  if (draw_suppressed) return;
+  prepare_stamps();
+  in_mp_region = 1;
+  if (reference_render)
+    run_parallel(&Brumel::render_band_reference, s->frame_height);
+  else
+    render_cloud();
+  in_mp_region = 0;
+}
+
+void Brumel::advance_particles(CloudSystem* s, std::int32_t frame) {
   const bool swirling = use_swirling.value && s->swirl_density > kSwirlThreshold;
   const bool constrained = use_constraint.value && s->constraint_angle < kConstraintLimit;
   Particle* prev = nullptr;
@@ -212,57 +221,58 @@ void Brumel::simulate_step(CloudSystem* s, std::int32_t frame) {
     p->y += s->wind_dir_y * s->wind_speed + p->vy;
     p->z += p->vz;
 
-    if (swirling) {
-      const float d = s->swirl_density;
-      const float sx = p->x * d;
-      const float sy = p->y * d;
-      const auto t = static_cast<float>(static_cast<double>(d) * frame * kSwirlTime);
-      // The ramp divides by this; the next derived-constants pass restores the control value.
-      if (s->swirl_to_max < 1.0f) s->swirl_to_max = 1.0f;
-      float ramp = static_cast<float>(p->age) / s->swirl_to_max;
-      if (ramp > 1.0f) ramp = 1.0f;
-      const float amp = ramp * s->swirl_magnitude;
-      const double na = gradient_noise(static_cast<float>(sx + 3.14), static_cast<float>(sy + 2.71),
-                                       static_cast<float>(t + 4.35));
-      const double nb = gradient_noise(sx, sy, t);
-      p->vx = static_cast<float>(p->vx + nb * amp);
-      p->vy = static_cast<float>(p->vy + na * amp);
-    }
-
-    if (constrained) {
-      const float dx = p->x - s->birth_x;
-      const float dy = p->y - s->birth_y;
-      const auto d = static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
-      if (d > 0.00001) {
-        const float ux = dx / d;
-        const float uy = dy / d;
-        float c = ux * s->wind_dir_x + uy * s->wind_dir_y;
-        // Implementer's choice: rounding can carry the cosine of two unit vectors just
-        // past +-1, where acos has no value; the particle then lies on the axis.
-        if (c > 1.0f) c = 1.0f;
-        if (c < -1.0f) c = -1.0f;
-        // Distance of the particle from the axis through the birth point along the wind.
-        const auto q =
-            static_cast<float>(std::fabs(std::sin(std::acos(static_cast<double>(c)))) * d);
-        // Distance from the axis that the cone allows at this range.
-        const auto allowed = static_cast<float>(
-            std::tan(s->constraint_angle * kDegree) * std::sqrt(static_cast<double>(d * d + q * q)) +
-            s->birth_radius);
-        float e = (q - allowed) / allowed;
-        if (e < 0.0f) e = 0.0f;
-        float g = e * e * allowed;
-        if (g > allowed) g = allowed;
-        // The push points back toward the axis.
-        const float side = s->perp_x * ux + s->perp_y * uy;
-        if (side > 0.0f) {
-          p->vx -= s->perp_x * g;
-          p->vy -= s->perp_y * g;
-        } else {
-          p->vx += s->perp_x * g;
-          p->vy += s->perp_y * g;
-        }
-      }
-    }
+    if (swirling) swirl(s, p, frame);
+    if (constrained) constrain(s, p);
     prev = p;
+  }
+}
+
+void Brumel::swirl(CloudSystem* s, Particle* p, std::int32_t frame) {
+  const float d = s->swirl_density;
+  const float sx = p->x * d;
+  const float sy = p->y * d;
+  const auto t = static_cast<float>(static_cast<double>(d) * frame * kSwirlTime);
+  // The ramp divides by this; the next derived-constants pass restores the control value.
+  if (s->swirl_to_max < 1.0f) s->swirl_to_max = 1.0f;
+  float ramp = static_cast<float>(p->age) / s->swirl_to_max;
+  if (ramp > 1.0f) ramp = 1.0f;
+  const float amp = ramp * s->swirl_magnitude;
+  const double na = gradient_noise(static_cast<float>(sx + 3.14), static_cast<float>(sy + 2.71),
+                                   static_cast<float>(t + 4.35));
+  const double nb = gradient_noise(sx, sy, t);
+  p->vx = static_cast<float>(p->vx + nb * amp);
+  p->vy = static_cast<float>(p->vy + na * amp);
+}
+
+void Brumel::constrain(const CloudSystem* s, Particle* p) {
+  const float dx = p->x - s->birth_x;
+  const float dy = p->y - s->birth_y;
+  const auto d = static_cast<float>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+  if (!(d > 0.00001)) return;
+  const float ux = dx / d;
+  const float uy = dy / d;
+  float c = ux * s->wind_dir_x + uy * s->wind_dir_y;
+  // Implementer's choice: rounding can carry the cosine of two unit vectors just
+  // past +-1, where acos has no value; the particle then lies on the axis.
+  if (c > 1.0f) c = 1.0f;
+  if (c < -1.0f) c = -1.0f;
+  // Distance of the particle from the axis through the birth point along the wind.
+  const auto q = static_cast<float>(std::fabs(std::sin(std::acos(static_cast<double>(c)))) * d);
+  // Distance from the axis that the cone allows at this range.
+  const auto allowed = static_cast<float>(
+      std::tan(s->constraint_angle * kDegree) * std::sqrt(static_cast<double>(d * d + q * q)) +
+      s->birth_radius);
+  float e = (q - allowed) / allowed;
+  if (e < 0.0f) e = 0.0f;
+  float g = e * e * allowed;
+  if (g > allowed) g = allowed;
+  // The push points back toward the axis.
+  const float side = s->perp_x * ux + s->perp_y * uy;
+  if (side > 0.0f) {
+    p->vx -= s->perp_x * g;
+    p->vy -= s->perp_y * g;
+  } else {
+    p->vx += s->perp_x * g;
+    p->vy += s->perp_y * g;
   }
 }
