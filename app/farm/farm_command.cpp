@@ -10,7 +10,7 @@
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
 #include "app/shot/output_files.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 #include "app/shot/shot_setup.h"
 
 namespace fs = std::filesystem;
