@@ -11,6 +11,7 @@
 #include "embed/default_background.h"
 #include "embed/error.h"
 #include "embed/settings.h"
+#include "frei0r/host_quirks.h"
 #include "frei0r/rgba8.h"
 
 namespace brumel {
@@ -175,6 +176,26 @@ void CloudInstance::update(double time, const std::uint32_t* input, const std::u
   const std::size_t bytes = static_cast<std::size_t>(width_) * height_ * 4;
   const bool usable = output != nullptr && (shape_ == PluginShape::Source || input != nullptr) &&
                       (shape_ != PluginShape::Matte || matte != nullptr);
+  // A host that slices a frame calls one instance with each slice of it, at the
+  // same time, the rows of its input and output following the last call's.
+  const auto* in_rows = reinterpret_cast<const char*>(input);
+  const auto* out_rows = reinterpret_cast<const char*>(output);
+  if (time == last_time_ && in_rows != nullptr && in_rows == last_input_ + bytes &&
+      out_rows == last_output_ + bytes) {
+    say_once("sliced", "the host renders each frame in slices (MLT's threads=N), and each "
+                       "slice draws a cloud of its own: give the filter threads=0");
+  }
+  last_time_ = time;
+  last_input_ = in_rows;
+  last_output_ = out_rows;
+  if (!first_time_seen_) {
+    first_time_seen_ = true;
+    if (size_changed_mid_clip(width_, height_, time)) {
+      say_once("size", "the frame size changed in the middle of the clip: the simulation "
+                       "starts again at that frame, as frame 1");
+      clock_.start_at(time);
+    }
+  }
   if (!failed_ && usable) {
     try {
       render(clock_.frame(time), input, matte, output);

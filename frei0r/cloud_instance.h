@@ -62,6 +62,10 @@ class CloudInstance {
   std::unique_ptr<FramePlayer> player_;
   HostImage input_, matte_;
   bool failed_ = false;
+  bool first_time_seen_ = false;
+  double last_time_ = 0.0;  // the last call's time and rows, to tell slices of a frame
+  const char* last_input_ = nullptr;
+  const char* last_output_ = nullptr;
 };
 
 }  // namespace brumel

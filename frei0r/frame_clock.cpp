@@ -21,6 +21,7 @@ std::mutex& clocks_mutex() {
 }  // namespace
 
 struct FrameClock::Steps {
+  double origin = 0.0;  // the time of frame 1
   std::set<double> times{0.0};
   double step = 0.0;  // the smallest step between two times; 0 until a second one
 
@@ -55,9 +56,16 @@ int FrameClock::frame(double time) {
     const std::lock_guard<std::mutex> lock(clocks_mutex());
     step = steps_->observe(time);
   }
-  const double n = step > 0.0 ? std::round(time / step) : 0.0;
+  const double n = step > 0.0 ? std::round((time - steps_->origin) / step) : 0.0;
   last_ = n > 0.0 ? 1 + static_cast<int>(std::min(n, 1e8)) : 1;
   return last_;
+}
+
+void FrameClock::start_at(double time) {
+  const std::lock_guard<std::mutex> lock(clocks_mutex());
+  steps_->origin = time;
+  steps_->times = {time};
+  steps_->step = 0.0;
 }
 
 }  // namespace brumel

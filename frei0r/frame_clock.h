@@ -20,6 +20,10 @@ class FrameClock {
   // in milliseconds) counts frames instead: the frame after the last one.
   int frame(double time);
 
+  // This clip starts at `time` instead of 0 (a host that made a new instance for a
+  // new frame size in the middle of a clip): `time` is frame 1.
+  void start_at(double time);
+
   struct Steps;  // the times a frame size has seen
 
  private:
