@@ -35,12 +35,14 @@ void host_to_rgba8(const HostImage& image, std::uint32_t* pixels) {
 void element_to_rgba8(const HostImage& image, std::uint32_t* pixels) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(pixels);
   for (std::size_t i = 0; i < image.samples.size(); i += 4) {
-    const std::uint32_t alpha = image.samples[i + 3];
+    // As an 8-bit PNG of the element is written: to bytes first, then colour
+    // divided by the byte of alpha.
+    const std::uint32_t alpha = nearest_byte(image.samples[i + 3]);
     for (std::size_t c = 0; c < 3; ++c) {
-      const std::uint32_t colour = std::min<std::uint32_t>(image.samples[i + c], alpha);
-      bytes[i + c] = alpha == 0 ? 0 : static_cast<std::uint8_t>((colour * 510u + alpha) / (2u * alpha));
+      const std::uint32_t colour = nearest_byte(image.samples[i + c]);
+      bytes[i + c] = alpha == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, colour * 255u / alpha));
     }
-    bytes[i + 3] = nearest_byte(alpha);
+    bytes[i + 3] = static_cast<std::uint8_t>(alpha);
   }
 }
 

@@ -14,9 +14,9 @@ namespace brumel {
 // (F0R_COLOR_MODEL_RGBA8888), rows top first.
 void rgba8_to_host(const std::uint32_t* pixels, HostImage& image);
 void host_to_rgba8(const HostImage& image, std::uint32_t* pixels);
-// The node's element (colour premultiplied by alpha) as straight 8-bit RGBA:
-// colour divided by alpha, rounded to the nearest byte; transparent black where
-// alpha is 0.
+// The node's element (colour premultiplied by alpha) as straight 8-bit RGBA, as
+// an 8-bit PNG of it is written: every sample to its nearest byte, then colour
+// divided by the byte of alpha (truncated, at most 255); black where that is 0.
 void element_to_rgba8(const HostImage& image, std::uint32_t* pixels);
 
 }  // namespace brumel

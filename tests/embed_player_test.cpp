@@ -98,7 +98,9 @@ TEST_F(FramePlayerTest, AnyOrderGivesTheFramesOfAStraightRun) {
 
 // Two nodes rendering at the same moment on two threads give the frames each
 // gives alone: the render lock keeps the node's program-wide shuffle state apart.
-TEST_F(FramePlayerTest, TwoNodesOnTwoThreadsRenderAsAlone) {
+using FramePlayerParallel = FramePlayerTest;  // run under ThreadSanitizer too
+
+TEST_F(FramePlayerParallel, TwoNodesOnTwoThreadsRenderAsAlone) {
   // Many small frames: each starts by refilling the random table from the seed,
   // which is where two renders at once would meet.
   constexpr int kFrames = 120;

@@ -74,6 +74,32 @@ TEST(Rgba8, EverySampleConvertsAsTheImageLibraryDoes) {
   EXPECT_EQ(back.samples, widened);
 }
 
+// The element (colour premultiplied) leaves as an 8-bit PNG of `brumel render
+// --element` holds it: every alpha, with colours up to it.
+TEST(Rgba8, ElementConvertsAsAnEightBitPngIsWritten) {
+  brumel::HostImage element(256, 256);
+  for (std::uint32_t i = 0; i < 65536; ++i) {
+    std::uint16_t* p = &element.samples[i * 4];
+    for (std::uint32_t c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>((i * (2 * c + 3)) % (i + 1));
+    p[3] = static_cast<std::uint16_t>(i);
+  }
+  std::vector<std::uint32_t> bytes(65536);
+  brumel::element_to_rgba8(element, bytes.data());
+
+  const std::string path = ::testing::TempDir() + "element.png";
+  OIIO::ImageSpec spec(256, 256, 4, OIIO::TypeDesc::UINT8);
+  spec.alpha_channel = 3;
+  auto out = OIIO::ImageOutput::create(path);
+  ASSERT_TRUE(out && out->open(path, spec) &&
+              out->write_image(OIIO::TypeDesc::UINT16, element.samples.data()) && out->close());
+  OIIO::ImageSpec as_stored;
+  as_stored.attribute("oiio:UnassociatedAlpha", 1);
+  auto in = OIIO::ImageInput::open(path, &as_stored);
+  std::vector<std::uint8_t> expected(65536 * 4);
+  ASSERT_TRUE(in && in->read_image(0, 0, 0, 4, OIIO::TypeDesc::UINT8, expected.data()));
+  EXPECT_EQ(0, std::memcmp(bytes.data(), expected.data(), expected.size()));
+}
+
 // Host doubles in 0..1 map linearly onto a number's range, over an option's
 // entries, and onto a switch from 0.5; names are clean and stay apart as the
 // property names GStreamer makes of them.

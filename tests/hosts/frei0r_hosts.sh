@@ -59,6 +59,9 @@ ffmpeg -v error -i c720/c.%04d.png -vf frei0r=brumel -f rawvideo -pix_fmt rgba f
 compare "ffmpeg 720x405" f720.rgba r720.rgba
 ffmpeg -v error -i c320/c.%04d.png -vf "frei0r=brumel:$work/doc.json|Billow|y" -f rawvideo -pix_fmt rgba fdoc.rgba
 compare "ffmpeg settings document, demo and pre-roll" fdoc.rgba rdoc.rgba
+reference relement c320 6 --demo Sunset --preroll --element
+ffmpeg -v error -i c320/c.%04d.png -vf "frei0r=brumel:|Sunset|y|y" -f rawvideo -pix_fmt rgba felement.rgba
+compare "ffmpeg element" felement.rgba relement.rgba
 "$brumel" render --frames 1-6 --size 320x180 -q -o rsky/r.####.png --datatype uint8 && raw rsky/r.%04d.png 6 > rsky.rgba
 ffmpeg -v error -f lavfi -i "frei0r_src=size=320x180:framerate=25:filter_name=brumel_source:filter_params=|" \
   -frames:v 6 -f rawvideo -pix_fmt rgba fsky.rgba
