@@ -1,10 +1,7 @@
 #pragma once
 // The one error type of the application: a message a person can act on (which
 // file, widget or value is wrong). main prints it after "brumel: error: ".
-#include <stdexcept>
-#include <string>
+// It is the embedding library's, so errors from either reach main alike.
+#include "embed/error.h"
 
-class AppError : public std::runtime_error {
- public:
-  explicit AppError(const std::string& message) : std::runtime_error(message) {}
-};
+using AppError = brumel::Error;

@@ -1,5 +1,13 @@
 #include <GL/gl.h>
 
+// Weak references: the calls are resolved from the host process, and a host that
+// never draws the overlay (a frei0r plugin in ffmpeg or GStreamer) may hold no GL
+// library; the module must load there even with every symbol bound at load time.
+#pragma weak glColor4f
+#pragma weak glBegin
+#pragma weak glVertex2f
+#pragma weak glEnd
+
 #include <algorithm>
 #include <cmath>
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/app_error.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 #include "fuzz/fuzz_node.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -20,8 +20,7 @@
 #include <tuple>
 
 #include "app/app_error.h"
-#include "app/shot/catch_up_reads.h"
-#include "app/shot/default_background.h"
+#include "app/embedding.h"
 #include "app/shot/frame_driver.h"
 #include "app/shot/frame_list.h"
 #include "app/images/frame_file.h"
@@ -34,8 +33,6 @@
 #include "app/shot/node_messages.h"
 #include "app/shot/output_files.h"
 #include "app/images/sequence_on_disk.h"
-#include "app/settings/settings.h"
-#include "app/settings/widget_lookup.h"
 #include "assim/services.h"
 #include "tests/support/app_run.h"
 
@@ -368,7 +365,7 @@ TEST(FrameDriver, RefusedFrameIsAnErrorWithTheNodesWarning) {
   RecordingNode node;
   node.refuse = true;
   FrameSources sources("", "", ImageSize{4, 4});
-  FrameDriver driver(node, sources, ImageSize{4, 4}, 1);
+  FrameDriver driver(node, sources, ImageSize{4, 4}, 1, 1.0, 3);  // the shot starts at 3
   std::vector<int> processed;  // what the node wrote is still reported
   driver.set_after_process([&](int frame) { processed.push_back(frame); });
   const std::string message = error_of([&] { driver.process(3, false); });

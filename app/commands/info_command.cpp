@@ -5,8 +5,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "app/shot/node_module.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 #include "app/settings/widget_table.h"
 
 namespace {

@@ -1,7 +1,10 @@
 #include "app/commands/shot_options_cli.h"
 
+#include "app/settings/image_document.h"
+
 void add_shot_options(CLI::App& command, ShotOptions& shot) {
   SettingsRequest& settings = shot.settings;
+  settings.read_image = read_image_document;
   command
       .add_option("-i,--input", shot.input,
                   "Input image or sequence (any format OpenImageIO reads); default: an "

@@ -11,7 +11,7 @@
 #include "app/images/image_sequence.h"
 #include "app/images/pending_file.h"
 #include "app/shot/output_files.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 #include "app/shot/shot_setup.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "app/shot/node_messages.h"
 #include "app/overlay/offscreen_gl.h"
 #include "app/commands/progress.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 #include "app/commands/shot_options_cli.h"
 #include "assim/image.h"
 

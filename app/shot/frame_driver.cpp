@@ -1,43 +1,32 @@
 #include "app/shot/frame_driver.h"
 
-#include "app/app_error.h"
-#include "assim/services.h"
-
 FrameDriver::FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size,
-                         int shot_length, double pixel_aspect)
-    : node_(node), sources_(sources), output_(output_size.width, output_size.height) {
-  node_.host_set_output_size(output_size.width, output_size.height);
-  node_.host_set_aspect(pixel_aspect);
-  node_.host_set_input_length(0, shot_length);
-  if (sources_.has_matte()) node_.host_set_input_length(1, shot_length);
+                         int shot_length, double pixel_aspect, int shot_start, bool preroll)
+    : sources_(sources),
+      player_(node, brumel::ShotFormat{output_size.width, output_size.height, pixel_aspect,
+                                       shot_start, shot_length, sources.has_matte()}) {
+  player_.set_preroll(preroll);
+}
+
+brumel::FrameImages FrameDriver::images(int frame, bool input, bool matte) {
+  brumel::FrameImages images;
+  if (input) {
+    Plate& plate = sources_.input(frame);
+    images.input = plate.node_input.view();
+    images.element = for_files_ && plate.managed();
+  }
+  HostImage* matte_image = matte ? sources_.matte(frame) : nullptr;
+  if (matte_image != nullptr) images.matte = matte_image->view();
+  return images;
 }
 
 const HostImage& FrameDriver::process(int frame, bool catch_up) {
-  if (catch_up && (!catch_up_reads_.input || !catch_up_reads_.matte) && stand_in_.samples.empty()) {
-    stand_in_ = HostImage(output_.width, output_.height);
-  }
-  const bool read_input = !catch_up || catch_up_reads_.input;
-  const bool read_matte = !catch_up || catch_up_reads_.matte;
-  Plate* plate = read_input ? &sources_.input(frame) : nullptr;
-  _image_str input = (plate != nullptr ? plate->node_input : stand_in_).view();
-  HostImage* matte_image = sources_.has_matte() && !read_matte ? &stand_in_ : sources_.matte(frame);
-  _image_str matte = matte_image != nullptr ? matte_image->view() : _image_str{};
-  _image_str* inputs[2] = {&input, matte_image != nullptr ? &matte : nullptr};
-  _image_str output = output_.view();
-
-  msgwarn_clear();
-  node_.host_set_catch_up(catch_up);
-  node_.host_set_element(element_ || (for_files_ && plate != nullptr && plate->managed()));
-  const int rendered = node_.process_image(static_cast<double>(frame), inputs, &output);
-  node_.host_set_catch_up(false);
-  node_.host_set_element(false);
-  if (after_process_) after_process_(frame);
-  if (rendered == 0) {
-    const std::vector<std::string> warnings = msgwarn_history();
-    throw AppError("the node refused frame " + std::to_string(frame) +
-                   (warnings.empty() ? std::string() : ": " + warnings.back()));
-  }
-  return output_;
+  const brumel::FrameSource source = [this](int f, bool input, bool matte) {
+    return images(f, input, matte);
+  };
+  if (!catch_up) return player_.show(frame, source);
+  player_.skip(frame, source);
+  return player_.output();
 }
 
 void FrameDriver::play(int shot_start, const FrameList& frames,

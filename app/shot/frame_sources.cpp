@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/app_error.h"
-#include "app/shot/default_background.h"
+#include "app/embedding.h"
 #include "app/images/image_io.h"
 
 FrameSources::FrameSources(const std::string& input, const std::string& matte,

@@ -6,7 +6,7 @@
 
 #include "app/colour/colour_spaces.h"
 #include "app/shot/frame_list.h"
-#include "app/images/host_image.h"
+#include "app/embedding.h"
 #include "app/images/image_sequence.h"
 #include "app/images/image_size.h"
 #include "app/colour/plate.h"

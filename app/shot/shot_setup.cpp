@@ -5,7 +5,7 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 #include "app/colour/plate.h"
-#include "app/shot/catch_up_reads.h"
+#include "app/embedding.h"
 #include "app/images/sequence_on_disk.h"
 #include "assim/smp.h"
 
@@ -25,7 +25,7 @@ std::string shot_start_hint(const ShotOptions& options) {
 }
 
 // Catch-up frames of the shot whose birth matte is read from their files.
-void check_catch_up_frames(const ShotOptions& options, FrameDriver::CatchUpReads reads) {
+void check_catch_up_frames(const ShotOptions& options, CatchUpReads reads) {
   std::vector<int> caught_up;
   for (int frame = options.shot_start; frame < options.frames.last(); ++frame) {
     if (!options.frames.contains(frame)) caught_up.push_back(frame);
@@ -91,11 +91,12 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
   check_managed_sizes(shot->sources, options, size);
   const double aspect = plate_aspect(shot->sources, options);
   shot->driver =
-      std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count(), aspect);
+      std::make_unique<FrameDriver>(*shot->node, shot->sources, size, played.count(), aspect,
+                                    options.shot_start, options.settings.preroll);
   NodePtr fresh = options.settings.load_file.empty() ? NodePtr{} : shot->module.create();
   apply_settings(*shot->node, options.settings, static_cast<double>(options.shot_start),
                  fresh.get());
-  const FrameDriver::CatchUpReads reads = catch_up_reads(*shot->node, shot->sources.has_matte());
+  const CatchUpReads reads = catch_up_reads(*shot->node, shot->sources.has_matte());
   check_catch_up_frames(options, reads);
   shot->driver->set_catch_up_reads(reads);
   if (!shot->sources.has_matte() && birth_matte_ever_on(*shot->node)) {

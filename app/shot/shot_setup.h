@@ -11,8 +11,7 @@
 #include "app/shot/frame_list.h"
 #include "app/shot/frame_sources.h"
 #include "app/images/image_size.h"
-#include "app/shot/node_module.h"
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 
 inline constexpr ImageSize kDefaultSize{1280, 720};
 

@@ -17,14 +17,14 @@ constexpr int kUsageError = 2;
 
 constexpr const char* kFooter = R"(
 The shot plays through the node as a host plays it: every shown frame is one
-process_image at host time N. The node's simulation is stateful: each rendered
-frame is the next step of the running simulation, whatever its number. Going to
-a frame (the frame slider, `frame N`) or stepping renders that frame as the
-next step, forwards or backwards, just as the host does; playing past the last
-frame with Loop on wraps to the first and the simulation goes on. "Restart"
-(the transport's button, or Home) presses the node's "Restart" and goes back
-to the first frame: a fresh run from the shot start. Editing a widget or
-dragging a handle renders the shown frame again (as the next step).
+process_image at host time N. The node's simulation is stateful; the viewer
+keeps every shown frame the one `brumel render` writes: playing or stepping
+renders the next step, and going to a frame (the frame slider, `frame N`)
+restarts the simulation and catches up from the shot start without drawing.
+Playing past the last frame with Loop on wraps to the first (a restart).
+"Restart" (the transport's button, or Home) presses the node's "Restart" and
+goes back to the first frame. Editing a widget or dragging a handle renders
+the shown frame again from the shot start with the new settings.
 
 Window: the frame, fitted to the area left of the panel (or at --zoom), with
 the node's overlay (handles, wireframe, and the side view of depth in the strip

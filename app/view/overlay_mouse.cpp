@@ -1,6 +1,6 @@
 #include "app/view/overlay_mouse.h"
 
-#include "app/settings/settings.h"
+#include "app/embedding.h"
 
 namespace {
 

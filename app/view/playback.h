@@ -1,8 +1,7 @@
 #pragma once
-// The viewer's transport: which frame of the shot to render next. The node's
-// simulation is stateful, so every rendered frame is the next step of the
-// running simulation, whatever its number: a jump renders the target frame as
-// that next step (as a host does), and only a restart replays from the start.
+// The viewer's transport: which frame of the shot to render next. The frame
+// driver turns a jump into a restart and a catch-up, so every frame shown is
+// the one a run over every frame from the shot start gives.
 #include <optional>
 
 #include "app/shot/frame_range.h"

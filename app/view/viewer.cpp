@@ -13,7 +13,7 @@
 #include <filesystem>
 
 #include "app/app_error.h"
-#include "app/settings/widget_lookup.h"
+#include "app/embedding.h"
 #include "assim/services.h"
 
 namespace {
@@ -391,6 +391,9 @@ void Viewer::render_due_frame() {
   const std::optional<Playback::Due> due = playback_.next_frame(now);
   if (!due) return;
   try {
+    // An edit or a dropped cache: the shown frame is rendered again from the shot
+    // start with the settings as they now are, as `render` would write it.
+    if (due->cause == Playback::Cause::Refresh) shot_->driver->restart();
     const HostImage& image = shot_->driver->process(due->frame, false);
     frame_view_->upload(image);
     ++rendered_frames_;

@@ -9,7 +9,7 @@
 #include "app/view/screenshot.h"
 #include "app/view/view_state.h"
 #include "app/view/viewer.h"
-#include "app/settings/widget_lookup.h"
+#include "app/embedding.h"
 
 namespace {
 

@@ -1,7 +1,9 @@
-#include "app/settings/name_suggestions.h"
+#include "embed/name_suggestions.h"
 
 #include <algorithm>
 #include <cctype>
+
+namespace brumel {
 
 namespace {
 
@@ -71,3 +73,5 @@ std::string did_you_mean(const std::string& wanted, const std::vector<std::strin
   }
   return text + "?)";
 }
+
+}  // namespace brumel

@@ -1,6 +1,8 @@
-#include "app/shot/catch_up_reads.h"
+#include "embed/catch_up_reads.h"
 
 #include <algorithm>
+
+namespace brumel {
 
 namespace {
 
@@ -14,12 +16,14 @@ bool ever_on(const CWidget* widget) {
 
 }  // namespace
 
-FrameDriver::CatchUpReads catch_up_reads(const FXNode& node, bool has_matte) {
+CatchUpReads catch_up_reads(const FXNode& node, bool has_matte) {
   if (!ever_on(node.find_control("Use Birth Ma"))) return {false, false};
-  return has_matte ? FrameDriver::CatchUpReads{false, true} : FrameDriver::CatchUpReads{true, false};
+  return has_matte ? CatchUpReads{false, true} : CatchUpReads{true, false};
 }
 
 bool birth_matte_ever_on(const FXNode& node) {
   const CWidget* widget = node.find_control("Use Birth Ma");
   return widget != nullptr && ever_on(widget);
 }
+
+}  // namespace brumel

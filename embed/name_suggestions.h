@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 // Levenshtein distance between a and b, ignoring letter case.
 int edit_distance(const std::string& a, const std::string& b);
 
@@ -16,3 +18,5 @@ std::vector<std::string> closest_names(const std::string& wanted,
 
 // " (did you mean "A", "B"?)" for closest_names, or "" when there are none.
 std::string did_you_mean(const std::string& wanted, const std::vector<std::string>& candidates);
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 // Destroys a node through its virtual destructor and keeps the module loaded
 // until the last node it made is gone (the node's code lives in the module).
 struct NodeDeleter {
@@ -17,10 +19,15 @@ using NodePtr = std::unique_ptr<FXNode, NodeDeleter>;
 class NodeModule {
  public:
   // Loads the module and looks up FXNode_info, FXNode_create and FXNode_load.
-  // Throws AppError naming the path and the loader's message.
+  // Throws Error naming the path and the loader's message.
   explicit NodeModule(const std::string& path);
 
-  // BrumelKv.node in the folder of the running executable (where the build puts both).
+  // BrumelKv.node for a program or plugin in `folder`: in that folder (the build
+  // puts the programs beside it), else in ../lib/brumel or ../brumel from it (an
+  // install: bin/ and lib/frei0r-1/ beside lib/brumel/), else in .. (the build's
+  // frei0r-1/). The first path when none exists.
+  static std::string beside(const std::string& folder);
+  // The module beside the running executable.
   static std::string default_path();
 
   const std::string& path() const { return path_; }
@@ -28,7 +35,7 @@ class NodeModule {
   const std::string& node_name() const { return node_name_; }
   const std::string& type_id() const { return type_id_; }
 
-  // A new node from FXNode_create. Throws AppError when the module returns none.
+  // A new node from FXNode_create. Throws Error when the module returns none.
   NodePtr create() const;
 
  private:
@@ -38,3 +45,5 @@ class NodeModule {
   std::string node_name_;
   std::string type_id_;
 };
+
+}  // namespace brumel

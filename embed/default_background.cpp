@@ -1,8 +1,10 @@
-#include "app/shot/default_background.h"
+#include "embed/default_background.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+namespace brumel {
 
 namespace {
 
@@ -64,3 +66,5 @@ HostImage default_background(int width, int height) {
   }
   return image;
 }
+
+}  // namespace brumel

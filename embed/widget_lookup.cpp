@@ -1,11 +1,13 @@
-#include "app/settings/widget_lookup.h"
+#include "embed/widget_lookup.h"
 
 #include <strings.h>
 
 #include <charconv>
 
-#include "app/app_error.h"
-#include "app/settings/name_suggestions.h"
+#include "embed/error.h"
+#include "embed/name_suggestions.h"
+
+namespace brumel {
 
 namespace {
 
@@ -39,11 +41,11 @@ CWidget* widget_by_index(FXNode& node, const std::string& name) {
   const char* end = name.data() + name.size();
   auto [ptr, ec] = std::from_chars(begin, end, index);
   if (ec != std::errc() || ptr != end || begin == end) {
-    throw AppError("bad widget index \"" + name + "\": expected # followed by a number");
+    throw Error("bad widget index \"" + name + "\": expected # followed by a number");
   }
   CWidget* widget = node.control(index);
   if (widget == nullptr) {
-    throw AppError("widget index " + name + " is out of range: the node has widgets #0 to #" +
+    throw Error("widget index " + name + " is out of range: the node has widgets #0 to #" +
                    std::to_string(node.num_controls() - 1));
   }
   return widget;
@@ -75,7 +77,7 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
   if (!name.empty() && name[0] == '#') {
     CWidget* widget = widget_by_index(node, name);
     if (!takes_value(*widget)) {
-      throw AppError("widget " + name + " \"" + widget->name() + "\" is " +
+      throw Error("widget " + name + " \"" + widget->name() + "\" is " +
                      kind_word(widget->kind()) + " and takes no value");
     }
     return *widget;
@@ -97,13 +99,13 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
   for (int i = 0; i < node.num_controls(); ++i) {
     const CWidget* widget = node.control(i);
     if (widget != nullptr && same_ignoring_case(widget->name(), name)) {
-      throw AppError(
+      throw Error(
           "widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
           " and takes no value" +
           (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")" : ""));
     }
   }
-  throw AppError("unknown widget \"" + name + "\"" + did_you_mean(name, value_widget_names(node)) +
+  throw Error("unknown widget \"" + name + "\"" + did_you_mean(name, value_widget_names(node)) +
                  "; `brumel info` lists every widget");
 }
 
@@ -114,5 +116,7 @@ CWidget& find_button(FXNode& node, const std::string& name) {
       return *widget;
     }
   }
-  throw AppError("the node has no button \"" + name + "\"");
+  throw Error("the node has no button \"" + name + "\"");
 }
+
+}  // namespace brumel

@@ -1,4 +1,4 @@
-#include "app/settings/settings.h"
+#include "embed/settings.h"
 
 #include <strings.h>
 
@@ -7,11 +7,12 @@
 #include <map>
 #include <set>
 
-#include "app/app_error.h"
-#include "app/images/frame_metadata.h"
-#include "app/settings/name_suggestions.h"
-#include "app/settings/widget_lookup.h"
+#include "embed/error.h"
+#include "embed/name_suggestions.h"
+#include "embed/widget_lookup.h"
 #include "assim/number_text.h"
+
+namespace brumel {
 
 namespace {
 
@@ -29,15 +30,9 @@ std::pair<std::string, std::string> split_assignment(const std::string& text, co
                                                      const char* form) {
   const std::size_t equals = text.find('=');
   if (equals == std::string::npos || trim(text.substr(0, equals)).empty()) {
-    throw AppError(std::string(option) + " \"" + text + "\": expected \"" + form + "\"");
+    throw Error(std::string(option) + " \"" + text + "\": expected \"" + form + "\"");
   }
   return {trim(text.substr(0, equals)), trim(text.substr(equals + 1))};
-}
-
-void assign(FXNode& node, CWidget& widget, const std::string& value, double time) {
-  std::string error;
-  if (!assign_user_value(widget, value, error)) throw AppError(error);
-  node.notify_control_changed(&widget, kUserEdit, time);
 }
 
 // The numbers beyond their widgets' ranges that the node's own demos give
@@ -135,7 +130,7 @@ bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& n
   bool mode_given = false;
   for (const nlohmann::json& entry : *list) {
     const std::string where = "--load: settings document \"" + path + "\": ";
-    if (!entry.is_object()) throw AppError(where + "a widget entry is not an object: " + entry.dump());
+    if (!entry.is_object()) throw Error(where + "a widget entry is not an object: " + entry.dump());
     const auto index = entry.find("index");
     const auto name = entry.find("name");
     int i = -1;
@@ -145,11 +140,11 @@ bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& n
     } else if (index == entry.end() && name != entry.end() && name->is_string()) {
       try {
         i = find_value_widget(node, name->get<std::string>()).index();
-      } catch (const AppError& e) {
-        throw AppError(where + e.what());
+      } catch (const Error& e) {
+        throw Error(where + e.what());
       }
     } else {
-      throw AppError(where + "the entry " + entry.dump() + " gives no widget index from 0 to " +
+      throw Error(where + "the entry " + entry.dump() + " gives no widget index from 0 to " +
                      std::to_string(own_list.size() - 1) + " nor a widget name");
     }
     nlohmann::json& merged = widgets[static_cast<std::size_t>(i)];
@@ -163,16 +158,16 @@ bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& n
   return mode_given;
 }
 
-bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
+bool load_document(FXNode& node, const std::string& path, FXNode* fresh,
+                   const ImageDocumentReader& read_image) {
   std::string error;
   std::optional<RegV> document;
-  if (is_image_name(path)) {
-    document = RegV::parse(read_stamped_image(path).settings, error);
+  if (read_image != nullptr && read_image(path, document, error)) {
     if (!document) error = "image \"" + path + "\": its settings attribute: " + error;
   } else {
     document = RegV::read_file(path, error);
   }
-  if (!document) throw AppError("--load: " + error);
+  if (!document) throw Error("--load: " + error);
   const std::map<int, std::set<double>> allowed =
       fresh != nullptr ? demo_numbers(*fresh) : std::map<int, std::set<double>>{};
   RegV before;
@@ -180,7 +175,7 @@ bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
   const bool mode_given = complete_document(document->doc(), before.doc(), node, path);
   error.clear();
   if (!node.reg_load(*document, &error)) {
-    throw AppError("--load: settings document \"" + path + "\" does not fit the node: " + error);
+    throw Error("--load: settings document \"" + path + "\" does not fit the node: " + error);
   }
   // A hand-edited document must not reach the node with what --set refuses:
   // a huge quantity or pre-roll would never finish.
@@ -190,7 +185,7 @@ bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
         range_problem(*node.control(i), it != allowed.end() ? it->second : std::set<double>{});
     if (problem.empty()) continue;
     node.reg_load(before);
-    throw AppError("--load: settings document \"" + path + "\": widget " + std::to_string(i) +
+    throw Error("--load: settings document \"" + path + "\": widget " + std::to_string(i) +
                    " \"" + node.control(i)->name() + "\", " + problem);
   }
   return mode_given;
@@ -199,7 +194,7 @@ bool load_document(FXNode& node, const std::string& path, FXNode* fresh) {
 void choose_demo(FXNode& node, const std::string& name, double time) {
   CWidget* widget = node.find_control("Demos: %s");
   if (widget == nullptr || widget->kind() != WidgetKind::Option) {
-    throw AppError("the node has no \"Demos: %s\" option");
+    throw Error("the node has no \"Demos: %s\" option");
   }
   const auto& entries = static_cast<COption*>(widget)->entries;
   for (const std::string& entry : entries) {
@@ -210,7 +205,7 @@ void choose_demo(FXNode& node, const std::string& name, double time) {
   }
   std::string list;
   for (const std::string& entry : entries) list += (list.empty() ? "" : ", ") + entry;
-  throw AppError("unknown demo \"" + name + "\"" + did_you_mean(name, entries) +
+  throw Error("unknown demo \"" + name + "\"" + did_you_mean(name, entries) +
                  "; the demos are: " + list);
 }
 
@@ -219,7 +214,7 @@ void set_mode(FXNode& node, const std::string& mode, double time) {
   if (strcasecmp(mode.c_str(), "render") == 0) entry = "Render";
   if (strcasecmp(mode.c_str(), "wireframe") == 0) entry = "Wireframe";
   if (entry.empty()) {
-    throw AppError("unknown mode \"" + mode + "\": expected render or wireframe");
+    throw Error("unknown mode \"" + mode + "\": expected render or wireframe");
   }
   // The node keeps the four pages' mode options equal after a change to one.
   assign(node, find_value_widget(node, "Mode: %s"), entry, time);
@@ -234,8 +229,14 @@ bool read_number(const std::string& text, double& value) {
 
 }  // namespace
 
+void assign(FXNode& node, CWidget& widget, const std::string& value, double time) {
+  std::string error;
+  if (!assign_user_value(widget, value, error)) throw Error(error);
+  node.notify_control_changed(&widget, kUserEdit, time);
+}
+
 std::vector<KeyframeText> parse_keyframes(const std::string& text) {
-  const AppError bad("bad keyframes \"" + text +
+  const Error bad("bad keyframes \"" + text +
                      "\": expected FRAME:VALUE,FRAME:VALUE (for example 1:20,48:35)");
   std::vector<KeyframeText> keys;
   std::size_t start = 0;
@@ -261,7 +262,7 @@ std::vector<KeyframeText> parse_keyframes(const std::string& text) {
 
 void apply_settings(FXNode& node, const SettingsRequest& request, double time, FXNode* fresh) {
   // A saved document holds the mode as it was saved; a partial one, if it lists it.
-  bool mode_given = !request.load_file.empty() && load_document(node, request.load_file, fresh);
+  bool mode_given = !request.load_file.empty() && load_document(node, request.load_file, fresh, request.read_image);
   if (!request.demo.empty()) choose_demo(node, request.demo, time);
   for (const std::string& text : request.sets) {
     const auto [name, value] = split_assignment(text, "--set", "Widget Name=VALUE");
@@ -282,7 +283,7 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time, F
     CWidget& widget = find_value_widget(node, name);
     for (const KeyframeText& key : parse_keyframes(keys_text)) {
       std::string error;
-      if (!add_user_key(widget, key.frame, key.value, error)) throw AppError(error);
+      if (!add_user_key(widget, key.frame, key.value, error)) throw Error(error);
     }
   }
   if (request.preroll) {
@@ -306,7 +307,7 @@ namespace {
 
 RegV saved_document(const FXNode& node) {
   RegV document;
-  if (!node.reg_save(document)) throw AppError("the node could not save its settings");
+  if (!node.reg_save(document)) throw Error("the node could not save its settings");
   return document;
 }
 
@@ -314,7 +315,7 @@ RegV saved_document(const FXNode& node) {
 
 void save_settings(const FXNode& node, const std::string& path) {
   std::string error;
-  if (!saved_document(node).write_file(path, error)) throw AppError("--save: " + error);
+  if (!saved_document(node).write_file(path, error)) throw Error("--save: " + error);
 }
 
 std::string settings_document(const FXNode& node) { return saved_document(node).dump(); }
@@ -324,7 +325,9 @@ void check_settings_folder(const std::string& path) {
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    throw AppError("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
+    throw Error("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
                    "\" does not exist");
   }
 }
+
+}  // namespace brumel

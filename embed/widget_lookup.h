@@ -5,6 +5,8 @@
 
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 // True for the widget kinds that hold a value (not buttons or page labels).
 bool takes_value(const CWidget& widget);
 
@@ -13,13 +15,15 @@ bool takes_value(const CWidget& widget);
 // ignoring case; an option also by its caption without ": %s", "Mode" for
 // "Mode: %s"). A name repeated on several pages ("Mode: %s") thus means its
 // first occurrence, and "PreRoll" the number, not the button of that name.
-// Throws AppError: unknown name (with the closest names), a button or label,
+// Throws Error: unknown name (with the closest names), a button or label,
 // or an index out of range.
 CWidget& find_value_widget(FXNode& node, const std::string& name);
 
-// The first button (action widget) called `name`. Throws AppError when the
+// The first button (action widget) called `name`. Throws Error when the
 // node has none.
 CWidget& find_button(FXNode& node, const std::string& name);
 
 // The names of every widget that takes a value, in widget order.
 std::vector<std::string> value_widget_names(const FXNode& node);
+
+}  // namespace brumel

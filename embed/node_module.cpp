@@ -1,11 +1,13 @@
-#include "app/shot/node_module.h"
+#include "embed/node_module.h"
 
 #include <dlfcn.h>
 
 #include <cstring>
 #include <filesystem>
 
-#include "app/app_error.h"
+#include "embed/error.h"
+
+namespace brumel {
 
 namespace {
 
@@ -19,7 +21,7 @@ std::string loader_message() {
 NodeModule::NodeModule(const std::string& path) : path_(path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
-    throw AppError("node module \"" + path + "\" does not exist (build it, or give --module PATH)");
+    throw Error("node module \"" + path + "\" does not exist (build it, or give --module PATH)");
   }
   // A name without a folder would send dlopen searching the library path.
   const std::string absolute = std::filesystem::absolute(path, error).string();
@@ -28,7 +30,7 @@ NodeModule::NodeModule(const std::string& path) : path_(path) {
   // only when the viewer overlay is drawn, and rendering never draws it.
   void* handle = dlopen(absolute.c_str(), RTLD_LAZY | RTLD_LOCAL);
   if (handle == nullptr) {
-    throw AppError("cannot load node module \"" + path + "\": " + loader_message());
+    throw Error("cannot load node module \"" + path + "\": " + loader_message());
   }
   handle_ = std::shared_ptr<void>(handle, [](void* h) { dlclose(h); });
 
@@ -36,7 +38,7 @@ NodeModule::NodeModule(const std::string& path) : path_(path) {
     dlerror();
     void* address = dlsym(handle, name);
     if (address == nullptr) {
-      throw AppError("node module \"" + path + "\" does not export " + name + ": " +
+      throw Error("node module \"" + path + "\" does not export " + name + ": " +
                      loader_message());
     }
     return address;
@@ -51,15 +53,28 @@ NodeModule::NodeModule(const std::string& path) : path_(path) {
   type_id_ = std::string(uuid, strnlen(uuid, sizeof uuid - 1));
 }
 
+std::string NodeModule::beside(const std::string& folder) {
+  const std::filesystem::path here(folder);
+  for (const std::filesystem::path& candidate :
+       {here / "BrumelKv.node", here / ".." / "lib" / "brumel" / "BrumelKv.node",
+        here / ".." / "brumel" / "BrumelKv.node", here / ".." / "BrumelKv.node"}) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+  }
+  return (here / "BrumelKv.node").string();
+}
+
 std::string NodeModule::default_path() {
   std::error_code error;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return "BrumelKv.node";
-  return (exe.parent_path() / "BrumelKv.node").string();
+  return beside(exe.parent_path().string());
 }
 
 NodePtr NodeModule::create() const {
   FXNode* node = create_();
-  if (node == nullptr) throw AppError("node module \"" + path_ + "\" could not create a node");
+  if (node == nullptr) throw Error("node module \"" + path_ + "\" could not create a node");
   return NodePtr(node, NodeDeleter{handle_});
 }
+
+}  // namespace brumel
