@@ -70,7 +70,7 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
   // Refused before it is compared with every name, or echoed whole into a message.
   constexpr std::size_t kLongestName = 256;
   if (name.size() > kLongestName) {
-    throw AppError("a widget name of " + std::to_string(name.size()) +
+    throw Error("a widget name of " + std::to_string(name.size()) +
                    " characters; no widget's name is longer than " + std::to_string(kLongestName) +
                    " (`brumel info` lists every widget)");
   }
