@@ -47,6 +47,9 @@ class FXNode : public MediaDescriptor, public RegIO {
   virtual bool layout_controls(ControlLayout& layout);
   // Brings every keyed widget to `time`; time -1.0 means "now" (nothing changes).
   virtual bool evaluate_controls(double time, bool flag);
+  // The reason a host gives for an edit a person made (in a panel, a settings file or
+  // on the command line), as opposed to the node's own assignments.
+  static constexpr int kUserEdit = 1;
   // The host's base reaction to a changed widget: recorded in changes().
   virtual bool notify_control_changed(CWidget* widget, int reason, double time);
   virtual bool overlay_draw(void* context);

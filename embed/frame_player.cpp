@@ -8,7 +8,6 @@ namespace brumel {
 
 namespace {
 
-constexpr int kUserEdit = 1;  // a press as a person makes it in the panel
 
 }  // namespace
 
@@ -44,7 +43,7 @@ void FramePlayer::seek_before(int frame, const FrameSource& source) {
   if (!fresh_) {
     const double start = static_cast<double>(format_.shot_start);
     node_.notify_control_changed(&find_button(node_, preroll_ ? "Restart+PreR" : "Restart"),
-                                 kUserEdit, start);
+                                 FXNode::kUserEdit, start);
   }
   current_ = format_.shot_start - 1;
   for (int f = format_.shot_start; f < frame; ++f) process(f, false, source);

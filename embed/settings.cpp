@@ -16,7 +16,6 @@ namespace brumel {
 
 namespace {
 
-constexpr int kUserEdit = 1;  // reason code of a change the user made in the panel
 
 std::string trim(const std::string& text) {
   const std::size_t begin = text.find_first_not_of(" \t");
@@ -44,7 +43,7 @@ std::map<int, std::set<double>> demo_numbers(FXNode& fresh) {
   for (const std::string& entry : static_cast<COption*>(demos)->entries) {
     std::string ignored;
     if (!assign_user_value(*demos, entry, ignored)) continue;
-    fresh.notify_control_changed(demos, kUserEdit, 0.0);
+    fresh.notify_control_changed(demos, FXNode::kUserEdit, 0.0);
     for (int i = 0; i < fresh.num_controls(); ++i) {
       const CWidget* w = fresh.control(i);
       if (w->kind() != WidgetKind::Numeric) continue;
@@ -232,7 +231,7 @@ bool read_number(const std::string& text, double& value) {
 void assign(FXNode& node, CWidget& widget, const std::string& value, double time) {
   std::string error;
   if (!assign_user_value(widget, value, error)) throw Error(error);
-  node.notify_control_changed(&widget, kUserEdit, time);
+  node.notify_control_changed(&widget, FXNode::kUserEdit, time);
 }
 
 std::vector<KeyframeText> parse_keyframes(const std::string& text) {
@@ -287,7 +286,7 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time, F
     }
   }
   if (request.preroll) {
-    node.notify_control_changed(&find_button(node, "Restart+PreR"), kUserEdit, time);
+    node.notify_control_changed(&find_button(node, "Restart+PreR"), FXNode::kUserEdit, time);
   }
 }
 
@@ -297,7 +296,7 @@ std::vector<std::string> hold_to_ranges(FXNode& node, double time) {
     CWidget* widget = node.control(i);
     std::string message;
     if (!hold_to_range(*widget, message)) continue;
-    node.notify_control_changed(widget, kUserEdit, time);
+    node.notify_control_changed(widget, FXNode::kUserEdit, time);
     messages.push_back(message);
   }
   return messages;

@@ -1,11 +1,11 @@
 #include <cmath>
 
 #include "framework/overlay_control_kv.h"
+#include "render/degrees.h"
 #include "framework/overlay_kv.h"
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 void use_colour(OverlayKv& view, const OverlayControlKv& handle) {
   view.set_colour(handle.colour[0], handle.colour[1], handle.colour[2], handle.colour[3]);

@@ -1,4 +1,5 @@
 #include "framework/overlay_control_kv.h"
+#include "render/degrees.h"
 
 #include <cmath>
 
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 
 enum Phase { kHover = 0, kPress = 1, kDrag = 2, kRelease = 3 };
 

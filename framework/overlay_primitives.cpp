@@ -12,11 +12,11 @@
 #include <cmath>
 
 #include "assim/services.h"
+#include "render/degrees.h"
 #include "framework/overlay_kv.h"
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 constexpr double kDegreesPerRadian = 57.29577951308232;
 constexpr double kPi = 3.141592653589793;
 

@@ -4,10 +4,10 @@
 #include <cmath>
 
 #include "sim/brumel.h"
+#include "render/degrees.h"
 
 namespace {
 
-constexpr double kDegree = 0.017453292522222223;
 
 // Stores a watched value and reports whether it changed; a NaN on either side counts
 // as a change, so a NaN input rebuilds the stamps at every render.

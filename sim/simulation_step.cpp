@@ -7,11 +7,11 @@
 #include <limits>
 
 #include "render/image_buffer.h"
+#include "render/degrees.h"
 #include "sim/brumel.h"
 
 namespace {
 
-constexpr double kDegree = 0.017453292522222223;
 constexpr double kBirthThreshold = 0.001;
 constexpr std::int64_t kAttemptsPerBirth = 10;
 constexpr std::int32_t kMinLevel = 1;

@@ -74,8 +74,10 @@ TEST(CloudRenderer, TextureMagZeroIsThePlainDraw) {
   auto frame = [](bool with_texture) {
     Scene sc(64, 48);
     if (with_texture) textured(sc, 0.0f, 3.0f, 0.0);
+    const Pixels blank = sc.pixels();
     sc.add(0.5f, 0.5f, 150)->phase = 12.5f;
     sc.draw();
+    EXPECT_NE(sc.pixels(), blank) << "nothing drawn";
     return sc.pixels();
   };
   EXPECT_EQ(frame(true), frame(false));

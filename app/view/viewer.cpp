@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr int kUserEdit = 1;  // reason code of a change the user made in the panel
 constexpr double kTransportHeight = 62.0;
 const double kZoomChoices[] = {0.25, 0.5, 1.0, 2.0, 4.0};
 
@@ -291,7 +290,7 @@ void Viewer::handle_keys() {
 }
 
 void Viewer::widget_edited(CWidget& widget) {
-  node().notify_control_changed(&widget, kUserEdit, static_cast<double>(playback_.current()));
+  node().notify_control_changed(&widget, FXNode::kUserEdit, static_cast<double>(playback_.current()));
   // As a host does after a user's edit: the shown frame no longer holds.
   playback_.refresh();
 }
