@@ -323,9 +323,10 @@ void check_settings_folder(const std::string& path) {
   std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
+  std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) {
     throw Error("cannot save settings to \"" + path + "\": folder \"" + folder.string() +
-                   "\" does not exist");
+                "\" cannot be made" + (error ? ": " + error.message() : std::string()));
   }
 }
 

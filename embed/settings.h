@@ -61,8 +61,8 @@ std::vector<std::string> hold_to_ranges(FXNode& node, double time);
 void save_settings(const FXNode& node, const std::string& path);
 // The text of that document (without the file's last newline).
 std::string settings_document(const FXNode& node);
-// Checks before any rendering that the folder of a settings document to be
-// saved exists. Throws Error naming the path otherwise.
+// Makes, before any rendering, the folder of a settings document to be saved (as
+// a render makes its output folders). Throws Error naming the path when it cannot.
 void check_settings_folder(const std::string& path);
 
 // One keyframe of a --key text.

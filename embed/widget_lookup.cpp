@@ -110,6 +110,14 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
 }
 
 CWidget& find_button(FXNode& node, const std::string& name) {
+  if (!name.empty() && name[0] == '#') {
+    CWidget* widget = widget_by_index(node, name);
+    if (widget->kind() != WidgetKind::Action) {
+      throw Error("widget " + name + " \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
+                  ", not a button");
+    }
+    return *widget;
+  }
   for (int i = 0; i < node.num_controls(); ++i) {
     CWidget* widget = node.control(i);
     if (widget != nullptr && widget->kind() == WidgetKind::Action && widget->name() == name) {

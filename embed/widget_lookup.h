@@ -19,7 +19,7 @@ bool takes_value(const CWidget& widget);
 // or an index out of range.
 CWidget& find_value_widget(FXNode& node, const std::string& name);
 
-// The first button (action widget) called `name`. Throws Error when the
+// The button (action widget) "#INDEX" names by index, else the first called `name`. Throws Error when the
 // node has none.
 CWidget& find_button(FXNode& node, const std::string& name);
 

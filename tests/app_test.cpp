@@ -79,12 +79,12 @@ TEST_F(App, EveryDemoWritesItsFrameOverAPlantedLink) {
 // One guarantee chain: the frames of a shot rendered on one processor are those of a
 // chunk rendered on two from its saved settings (keys and a demo's seed beyond its
 // range included), and those rendered again from a written frame alone (its header
-// holds the shot; options given win over it).
+// holds the shot; options given win over it). --save makes its folder, as outputs do.
 TEST_F(App, ChunksProcessorCountsAndReloadedFramesEqualTheWholeShot) {
   const std::string shot = "render --preroll --shot-start 11 --size 160x90 -q ";
-  ok(shot + "--demo 'Sky Writing' --set Quantity=8 --set PreRoll=12 --save shot.json " +
+  ok(shot + "--demo 'Sky Writing' --set Quantity=8 --set PreRoll=12 --save looks/shot.json " +
      "--key 'Cloud Size=11:10,16:30' --threads 1 --frames 11-16 -o whole/f.####.png");
-  ok(shot + "--load shot.json --threads 2 --frames 14-16 -o chunk/f.####.png");
+  ok(shot + "--load looks/shot.json --threads 2 --frames 14-16 -o chunk/f.####.png");
   ok("render --load whole/f.0016.png -q -o again/f.####.png");
   ok("render --load whole/f.0016.png --frames 14 -q -o again/f.####.png");
   EXPECT_EQ(files_under(work_ / "chunk"),

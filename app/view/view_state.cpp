@@ -1,13 +1,9 @@
 #include "app/view/view_state.h"
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-
 #include "app/app_error.h"
+#include "app/images/pending_file.h"
+#include "embed/settings.h"
 
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -72,24 +68,6 @@ nlohmann::json widgets_json(const FXNode& node, const std::vector<PanelPage>& pa
 }
 
 void write_json_file(const nlohmann::json& document, const std::string& path) {
-  const fs::path final_path(path);
-  fs::path folder = final_path.parent_path();
-  if (folder.empty()) folder = ".";
-  std::error_code error;
-  fs::create_directories(folder, error);
-  const fs::path temp_path =
-      folder / ("." + final_path.filename().string() + ".partial-" + std::to_string(getpid()));
-  {
-    std::ofstream out(temp_path);
-    out << document.dump(2) << "\n";
-    if (!out) {
-      fs::remove(temp_path, error);
-      throw AppError("cannot write \"" + path + "\": the folder does not take a new file");
-    }
-  }
-  fs::rename(temp_path, final_path, error);
-  if (error) {
-    fs::remove(temp_path, error);
-    throw AppError("cannot write \"" + path + "\": " + error.message());
-  }
+  brumel::check_settings_folder(path);  // the folder is made as --save makes it
+  write_whole_file(path, document.dump(2) + "\n");
 }

@@ -15,21 +15,6 @@ namespace {
 
 using Kind = ScriptAction::Kind;
 
-CWidget& button_named(FXNode& node, const std::string& name) {
-  if (name.rfind('#', 0) == 0) {
-    CWidget* widget = nullptr;
-    try {
-      widget = node.control(std::stoi(name.substr(1)));
-    } catch (const std::exception&) {
-    }
-    if (widget == nullptr || widget->kind() != WidgetKind::Action) {
-      throw AppError("widget " + name + " is not a button of the node");
-    }
-    return *widget;
-  }
-  return find_button(node, name);
-}
-
 }  // namespace
 
 void Viewer::run_script_frame() {
@@ -70,7 +55,7 @@ void Viewer::run_action(const ScriptAction& a) {
       break;
     }
     case Kind::Press:
-      widget_edited(button_named(node(), a.name));
+      widget_edited(find_button(node(), a.name));
       break;
     case Kind::Click:
       click_ = &a;
