@@ -230,6 +230,7 @@ TEST_F(App, EachErrorIsOneClearMessageAndNothingIsWritten) {
       {"-o out/f." + std::string(32, '#') + ".png", "padding must be 1 to 12 digits"},
       {"-i small.tif --frames 1 --save small.tif", "--save \"small.tif\" would write over the input"},
       {"-o out/f.####.jp2", "the jpeg2000 format is not written with checked writes"},
+      {"--element -o out/f.####.jpg", "--element: \"out/f.0001.jpg\" is of a format without alpha"},
   };
   {
     std::string deep = "{\"format\": \"brumel-node-settings\", \"version\": 1, \"widgets\": ";

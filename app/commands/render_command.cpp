@@ -49,12 +49,18 @@ void report_warnings(Progress::Style style, const std::vector<std::string>& warn
 // Makes the output folders (a pattern may number folders too, shot####/f.png: each
 // folder once) and checks the output options against the format.
 void prepare_outputs(const RenderOptions& options, const ImageSequence& output) {
+  const std::string first = output.frame_path(options.shot.frames.first());
+  // The element is its alpha: a format without one would keep colour over black alone.
+  if (options.element && !keeps_alpha(first)) {
+    throw AppError("--element: \"" + first + "\" is of a format without alpha; write the element to "
+                   ".exr, .tif or .png");
+  }
   std::set<std::filesystem::path> folders;
   for (const int frame : options.shot.frames.frames()) {
     const std::string path = output.frame_path(frame);
     if (folders.insert(std::filesystem::path(path).parent_path()).second) prepare_output(path);
   }
-  check_output_options(options.output_options, output.frame_path(options.shot.frames.first()));
+  check_output_options(options.output_options, first);
 }
 
 // The frames' colour space: --output-colorspace, else the input's, else the node's.

@@ -268,6 +268,11 @@ void prepare_output(const std::string& path) {
   fs::remove(probe, error);
 }
 
+bool keeps_alpha(const std::string& path) {
+  const auto output = ImageOutput::create(path);
+  return output && output->supports("alpha");
+}
+
 void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
                       const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
   check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");

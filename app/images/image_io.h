@@ -44,6 +44,8 @@ OIIO::ImageBuf read_float_image(const std::string& path);
 // exists (made when missing) and takes a new file. Throws AppError naming the
 // path otherwise.
 void prepare_output(const std::string& path);
+// Whether the format of `path` (known by its extension) keeps an alpha channel.
+bool keeps_alpha(const std::string& path);
 
 // Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
 // `output`, made for `path`, under a temporary name in the same folder, then
