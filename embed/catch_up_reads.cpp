@@ -1,4 +1,5 @@
 #include "embed/catch_up_reads.h"
+#include "host/widget_names.h"
 
 #include <algorithm>
 
@@ -17,12 +18,12 @@ bool ever_on(const CWidget* widget) {
 }  // namespace
 
 CatchUpReads catch_up_reads(const FXNode& node, bool has_matte) {
-  if (!ever_on(node.find_control("Use Birth Ma"))) return {false, false};
+  if (!ever_on(node.find_control(widget_names::kUseBirthMatte))) return {false, false};
   return has_matte ? CatchUpReads{false, true} : CatchUpReads{true, false};
 }
 
 bool birth_matte_ever_on(const FXNode& node) {
-  const CWidget* widget = node.find_control("Use Birth Ma");
+  const CWidget* widget = node.find_control(widget_names::kUseBirthMatte);
   return widget != nullptr && ever_on(widget);
 }
 

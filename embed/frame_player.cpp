@@ -3,6 +3,7 @@
 #include "assim/services.h"
 #include "embed/error.h"
 #include "embed/widget_lookup.h"
+#include "host/widget_names.h"
 
 namespace brumel {
 
@@ -42,7 +43,7 @@ void FramePlayer::seek_before(int frame, const FrameSource& source) {
   if (current_ && *current_ == frame - 1) return;
   if (!fresh_) {
     const double start = static_cast<double>(format_.shot_start);
-    node_.notify_control_changed(&find_button(node_, preroll_ ? "Restart+PreR" : "Restart"),
+    node_.notify_control_changed(&find_button(node_, preroll_ ? widget_names::kRestartPreRoll : widget_names::kRestart),
                                  FXNode::kUserEdit, start);
   }
   current_ = format_.shot_start - 1;

@@ -11,6 +11,7 @@
 #include "embed/name_suggestions.h"
 #include "embed/widget_lookup.h"
 #include "assim/number_text.h"
+#include "host/widget_names.h"
 
 namespace brumel {
 
@@ -38,7 +39,7 @@ std::pair<std::string, std::string> split_assignment(const std::string& text, co
 // (a demo's seed): a document saved after --demo holds them.
 std::map<int, std::set<double>> demo_numbers(FXNode& fresh) {
   std::map<int, std::set<double>> numbers;
-  CWidget* demos = fresh.find_control("Demos: %s");
+  CWidget* demos = fresh.find_control(widget_names::kDemos);
   if (demos == nullptr || demos->kind() != WidgetKind::Option) return numbers;
   for (const std::string& entry : static_cast<COption*>(demos)->entries) {
     std::string ignored;
@@ -151,7 +152,7 @@ bool complete_document(nlohmann::json& doc, const nlohmann::json& own, FXNode& n
     // Placed by name: the name may be written as --set takes it ("quantity").
     if (index == entry.end()) merged["name"] = node.control(i)->name();
     option_caption_to_index(*node.control(i), merged);
-    mode_given = mode_given || node.control(i)->name() == "Mode: %s";
+    mode_given = mode_given || node.control(i)->name() == widget_names::kMode;
   }
   *list = std::move(widgets);
   return mode_given;
@@ -191,7 +192,7 @@ bool load_document(FXNode& node, const std::string& path, FXNode* fresh,
 }
 
 void choose_demo(FXNode& node, const std::string& name, double time) {
-  CWidget* widget = node.find_control("Demos: %s");
+  CWidget* widget = node.find_control(widget_names::kDemos);
   if (widget == nullptr || widget->kind() != WidgetKind::Option) {
     throw Error("the node has no \"Demos: %s\" option");
   }
@@ -216,7 +217,7 @@ void set_mode(FXNode& node, const std::string& mode, double time) {
     throw Error("unknown mode \"" + mode + "\": expected render or wireframe");
   }
   // The node keeps the four pages' mode options equal after a change to one.
-  assign(node, find_value_widget(node, "Mode: %s"), entry, time);
+  assign(node, find_value_widget(node, widget_names::kMode), entry, time);
 }
 
 bool read_number(const std::string& text, double& value) {
@@ -267,7 +268,7 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time, F
     const auto [name, value] = split_assignment(text, "--set", "Widget Name=VALUE");
     CWidget& widget = find_value_widget(node, name);
     assign(node, widget, value, time);
-    mode_given = mode_given || widget.name() == "Mode: %s";
+    mode_given = mode_given || widget.name() == widget_names::kMode;
   }
   if (!request.mode.empty()) {
     set_mode(node, request.mode, time);
@@ -286,7 +287,7 @@ void apply_settings(FXNode& node, const SettingsRequest& request, double time, F
     }
   }
   if (request.preroll) {
-    node.notify_control_changed(&find_button(node, "Restart+PreR"), FXNode::kUserEdit, time);
+    node.notify_control_changed(&find_button(node, widget_names::kRestartPreRoll), FXNode::kUserEdit, time);
   }
 }
 

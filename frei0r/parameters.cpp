@@ -9,6 +9,7 @@
 
 #include "assim/number_text.h"
 #include "embed/widget_lookup.h"
+#include "host/widget_names.h"
 
 namespace brumel {
 
@@ -23,8 +24,8 @@ struct Naming {
 // parentheses, which hosts turn into awkward property names.
 const std::map<std::string, Naming>& namings() {
   static const std::map<std::string, Naming> table{
-      {"PreRoll", {"Pre-roll Steps", "Steps the simulation runs unseen when pre-roll is on"}},
-      {"Mode: %s", {"Mode", "The node's drawing mode: Render (0) or Wireframe (1)"}},
+      {widget_names::kPreRoll, {"Pre-roll Steps", "Steps the simulation runs unseen when pre-roll is on"}},
+      {widget_names::kMode, {"Mode", "The node's drawing mode: Render (0) or Wireframe (1)"}},
       {"Quantity", {"Quantity", "Mean number of particles born at a birth event"}},
       {"Continuity", {"Continuity", "Chance in percent that a frame has a birth event"}},
       {"Lifetime", {"Lifetime", "Mean life of a particle in frames"}},
@@ -36,7 +37,7 @@ const std::map<std::string, Naming>& namings() {
       {"Grow(Life)", {"Grow Life", "Part of the life, in percent, spent growing"}},
       {"Shrink(Life)", {"Shrink Life", "Part of the life, in percent, spent shrinking"}},
       {"Min Size", {"Min Size", "Size a growing or shrinking puff starts or ends at"}},
-      {"Use Birth Ma", {"Use Birth Matte", "Particles are born only where the birth matte is bright"}},
+      {widget_names::kUseBirthMatte, {"Use Birth Matte", "Particles are born only where the birth matte is bright"}},
       {"Invert Birth", {"Invert Birth Matte", "Particles are born where the birth matte is dark"}},
       {"Birth Radius", {"Birth Radius", "Radius of the birth disc, in frame widths"}},
       {"Cloud Colour", {"Cloud Colour", "Colour of the cloud"}},
@@ -153,7 +154,7 @@ std::vector<Parameter> plugin_parameters(const FXNode& node) {
   std::set<std::string> seen;
   for (int i = 0; i < node.num_controls(); ++i) {
     const CWidget& widget = *node.control(i);
-    if (!takes_value(widget) || widget.name() == "Demos: %s" || !seen.insert(widget.name()).second) {
+    if (!takes_value(widget) || widget.name() == widget_names::kDemos || !seen.insert(widget.name()).second) {
       continue;
     }
     const auto naming = namings().find(widget.name());

@@ -10,6 +10,7 @@
 #include "assim/fx_node.h"
 #include "assim/widgets.h"
 #include "framework/brumel_info.h"
+#include "host/widget_names.h"
 
 namespace widget_table {
 
@@ -60,24 +61,24 @@ inline constexpr Axis X = Axis::X;
 inline constexpr Axis Y = Axis::Y;
 
 inline constexpr std::array<Row, 81> kRows = {{
-    option("Demos: %s", kDemoEntries, 0, 3, 3),  // 0
-    action("Restart", 0, 0),
-    action("Restart+PreR", 0, 1),
-    action("PreRoll", 0, 2),
-    number("PreRoll", 40, 1, 1000, 1, 0, 3),
-    option("Mode: %s", kModeEntries, 1, 3, 2),  // 5
-    action("Restart", 0, 7),
-    action("Restart+PreR", 0, 8),
-    action("PreRoll", 0, 9),
-    option("Mode: %s", kModeEntries, 1, 3, 9),
-    action("Restart", 0, 14),  // 10
-    action("Restart+PreR", 0, 15),
-    action("PreRoll", 0, 16),
-    option("Mode: %s", kModeEntries, 1, 3, 16),
-    action("Restart", 0, 21),
-    action("Restart+PreR", 0, 22),  // 15
-    action("PreRoll", 0, 23),
-    option("Mode: %s", kModeEntries, 1, 3, 23),
+    option(brumel::widget_names::kDemos, kDemoEntries, 0, 3, 3),  // 0
+    action(brumel::widget_names::kRestart, 0, 0),
+    action(brumel::widget_names::kRestartPreRoll, 0, 1),
+    action(brumel::widget_names::kPreRoll, 0, 2),
+    number(brumel::widget_names::kPreRoll, 40, 1, 1000, 1, 0, 3),
+    option(brumel::widget_names::kMode, kModeEntries, 1, 3, 2),  // 5
+    action(brumel::widget_names::kRestart, 0, 7),
+    action(brumel::widget_names::kRestartPreRoll, 0, 8),
+    action(brumel::widget_names::kPreRoll, 0, 9),
+    option(brumel::widget_names::kMode, kModeEntries, 1, 3, 9),
+    action(brumel::widget_names::kRestart, 0, 14),  // 10
+    action(brumel::widget_names::kRestartPreRoll, 0, 15),
+    action(brumel::widget_names::kPreRoll, 0, 16),
+    option(brumel::widget_names::kMode, kModeEntries, 1, 3, 16),
+    action(brumel::widget_names::kRestart, 0, 21),
+    action(brumel::widget_names::kRestartPreRoll, 0, 22),  // 15
+    action(brumel::widget_names::kPreRoll, 0, 23),
+    option(brumel::widget_names::kMode, kModeEntries, 1, 3, 23),
     number("Quantity", 20, 0, 5000, 0.01, 0, 4),
     number("Continuity", 25, 0, 100, 0.01, 0, 5),
     number("Lifetime", 200, 1, 5000, 0.01, 0, 6),  // 20
@@ -89,7 +90,7 @@ inline constexpr std::array<Row, 81> kRows = {{
     number("Grow(Life)", 100, 0, 100, 0.01, 2, 3),
     number("Shrink(Life)", 0, 0, 100, 0.01, 2, 4),
     number("Min Size", 20, 1, 40, 0.01, 2, 5),
-    flag("Use Birth Ma", false, 2, 0),
+    flag(brumel::widget_names::kUseBirthMatte, false, 2, 0),
     flag("Invert Birth", false, 2, 1),  // 30
     number("Birth Radius", 0.3, 0, 2, 0.005, 1, 2),
     colour("Cloud Colour", 1.0, 1.0, 0.0, 1.0, 0, 17),

@@ -7,6 +7,7 @@
 
 #include "app/embedding.h"
 #include "app/settings/widget_table.h"
+#include "host/widget_names.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ void print_demo(const NodeModule& module, const std::string& demo, bool json) {
   // The demo's own spelling ("billow" names "Billow"); Drift is the fresh entry.
   const std::string chosen =
       std::find_if(after.begin(), after.end(), [](const WidgetRow& r) {
-        return r.name == "Demos: %s";
+        return r.name == brumel::widget_names::kDemos;
       })->value_text;
   if (json) {
     nlohmann::ordered_json sets = nlohmann::ordered_json::array();
