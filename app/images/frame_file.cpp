@@ -61,6 +61,7 @@ std::unique_ptr<PendingFile> encode_frame(const OIIO::ImageBuf& frame, const std
     }
   }
   if (!encoding.compression.empty()) spec.attribute("compression", encoding.compression);
+  if (encoding.png_level != 0) spec.attribute("png:compressionLevel", encoding.png_level);
   add_frame_metadata(spec, from, stamp, format);
 
   // The writer takes the first three channels where it holds no alpha.
