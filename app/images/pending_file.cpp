@@ -8,12 +8,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <iterator>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string_view>
@@ -36,7 +36,7 @@ struct PartialSlot {
 };
 static_assert(std::atomic<int>::is_always_lock_free);
 // More than the files one process ever has in the making: the frame writer holds at
-// most one per processor and one more, and --save one.
+// most one per processor (64 at most), and --save one.
 PartialSlot partial_slots[256];
 
 void remove_partials_and_end(int signal_number) {
