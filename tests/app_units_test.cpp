@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <atomic>
+#include <chrono>
 #include <thread>
 #include <tuple>
 
@@ -28,6 +30,7 @@
 #include "app/shot/frame_sources.h"
 #include "app/shot/frame_writer.h"
 #include "app/images/image_io.h"
+#include "app/images/pending_file.h"
 #include "app/images/image_sequence.h"
 #include "app/images/image_size.h"
 #include "app/shot/node_messages.h"
@@ -448,29 +451,53 @@ std::string text_of(const OIIO::ImageSpec& spec, const char* name) {
 
 }  // namespace
 
-// Frames reach the writer in order and are reported in order; a failed write is
-// reported at the next submit, after which nothing more is written.
-TEST(FrameWriter, WritesInOrderAndReportsAFailureAtTheNextFrame) {
-  std::vector<std::string> written, reported;
+using FrameWriting = TestFolder;
+
+// Frames are renamed into place and reported in the order they came, among the other
+// events in the order a render that writes each frame before drawing the next tells
+// them, whichever encode ends first; at most `in_flight` encode at once. A failed write
+// surfaces at the next submit or finish, after what came before it; nothing after it
+// is told or reaches its name, and no temporary file is left.
+TEST_F(FrameWriting, InOrderAndNothingAfterTheFirstFailure) {
+  std::vector<std::string> told;
+  std::atomic<int> encoding = 0, most = 0;
   FrameWriter writer(
       [&](int frame, const OIIO::ImageBuf& image, const std::string& path) {
-        if (path == "bad") throw AppError("disk full");
-        written.push_back(path + ":" + std::to_string(frame) + ":" +
-                          std::to_string(std::lround(image.getchannel(0, 0, 0, 0) * 4)));
+        most = std::max(most.load(), ++encoding);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30 / frame));  // earlier ends later
+        --encoding;
+        if (frame == 5) throw AppError("disk full");
+        auto file = std::make_unique<PendingFile>(path);
+        const std::string text = std::to_string(std::lround(image.getchannel(0, 0, 0, 0) * 8));
+        file->write(text.data(), text.size());
+        return file;
       },
-      [&](int frame, const std::string& path) {
-        reported.push_back(std::to_string(frame) + path);
-      });
+      [&](int frame, const std::string&) { told.push_back("wrote " + std::to_string(frame)); }, 2);
   OIIO::ImageBuf image(OIIO::ImageSpec(1, 1, 1, OIIO::TypeDesc::UINT8));
-  for (int frame = 1; frame <= 3; ++frame) {
-    OIIO::ImageBufAlgo::fill(image, {frame * 0.25f});
-    writer.submit(frame, image, "f" + std::to_string(frame));
-  }
-  writer.submit(4, image, "bad");
-  EXPECT_THROW(writer.submit(5, image, "f5"), AppError);
-  EXPECT_EQ(written, (std::vector<std::string>{"f1:1:1", "f2:2:2", "f3:3:3"}));
-  EXPECT_EQ(reported, (std::vector<std::string>{"1f1", "2f2", "3f3"}));
-  writer.finish();
+  auto tell = [&](const std::string& event, bool after_writes) {
+    writer.tell([&told, event] { told.push_back(event); }, after_writes);
+  };
+  auto draw = [&](int frame) {
+    tell("node " + std::to_string(frame), false);
+    OIIO::ImageBufAlgo::fill(image, {frame / 8.0f});
+    writer.submit(frame, image, at("f" + std::to_string(frame)));
+  };
+  for (int frame = 1; frame <= 3; ++frame) draw(frame);
+  tell("node 4", false);
+  tell("caught up 4", true);
+  draw(5);
+  EXPECT_THROW(
+      {
+        draw(6);
+        writer.finish();
+      },
+      AppError);
+  EXPECT_EQ(told, (std::vector<std::string>{"node 1", "node 2", "wrote 1", "node 3", "wrote 2",
+                                            "node 4", "wrote 3", "caught up 4", "node 5", "node 6"}));
+  EXPECT_EQ(files_under(work_), (std::set<std::string>{"f1", "f2", "f3"}));
+  EXPECT_EQ(file("f3"), "3");
+  EXPECT_LE(most.load(), 2);
+  writer.finish();  // the failure was told once
 }
 
 using ImageIO = TestFolder;
@@ -584,7 +611,12 @@ TEST(OutputOptions, RefusalsNameTheOptionTheValueAndWhatTheFormatOffers) {
        {"float", "b44", 0},
        "--compression b44: with --datatype float the .exr output offers none, rle, zip, zips, "
        "piz, pxr24, dwaa, dwab"},
-      {"f.png", {"", "zip", 0}, "--compression zip: the .png output offers no choice"},
+      {"f.png", {"", "lzw", 0},
+       "--compression lzw: the .png output offers zip (zip also takes a level: zip:1, fastest, "
+       "to zip:9, smallest)"},
+      {"f.exr", {"", "zip:0", 0}, "--compression zip:0: the .exr output offers none, rle, zip,"},
+      {"f.exr", {"", "piz:5", 0}, "(zip and zips also take a level: zip:1, fastest, to zip:9"},
+      {"f.tif", {"", "zip:5", 0}, "--compression zip:5: the .tif output offers none, lzw, zip, packbits"},
       {"f.jpg", {"", "jpeg", 0}, "the .jpg output offers no choice of compression (its --quality"},
       {"f.exr", {"uint16", "", 0}, "--datatype uint16: the .exr output offers half, float"},
       {"f.png", {"float", "", 0}, "--datatype float: the .png output offers uint8, uint16"},
@@ -618,6 +650,8 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
       {"uint8.png", {"uint8", "", 0}, OIIO::TypeDesc::UINT8, ""},
       {"float.dpx", {"float", "", 0}, OIIO::TypeDesc::FLOAT, ""},
       {"q5.jpg", {"uint8", "", 5}, OIIO::TypeDesc::UINT8, ""},
+      {"zip1.png", {"", "zip:1", 0}, OIIO::TypeDesc::UINT16, ""},
+      {"zips9.exr", {"", "zips:9", 0}, OIIO::TypeDesc::HALF, "zips"},
   };
   const OIIO::ImageBuf frame = test_frame();
   for (const auto& c : cases) {
@@ -629,6 +663,32 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
   }
   // The quality reaches the JPEG writer.
   EXPECT_LT(fs::file_size(at("q5.jpg")), fs::file_size(at("default.jpg")));
+}
+
+// The zlib level reaches both writers (the fastest, a larger file), and a 16-bit frame
+// written as half holds, for every 16-bit sample, what the image library's own
+// conversion makes of it.
+TEST_F(FrameOutput, LevelsReachTheWritersAndHalvesAreTheLibrarys) {
+  HostImage image(256, 256);  // each channel holds every 16-bit value once, shuffled
+  for (std::size_t i = 0; i < image.samples.size(); ++i) {
+    image.samples[i] = static_cast<std::uint16_t>((i / 4) * 7919 + (i % 4) * 12345);
+  }
+  const OIIO::ImageBuf frame = host_frame(image);
+  for (const char* ext : {".png", ".exr"}) {
+    for (const char* level : {"zip:1", "zip:9"}) {
+      write_frame(frame, at(std::string(level).substr(4) + ext), {"", level, 0}, FrameStamp{});
+    }
+    EXPECT_GT(fs::file_size(at(std::string("1") + ext)), fs::file_size(at(std::string("9") + ext))) << ext;
+  }
+  write_frame(frame, at("half.exr"), {}, FrameStamp{});
+  ASSERT_TRUE(frame.write(at("library.exr"), OIIO::TypeDesc::HALF));
+  auto halves = [&](const std::string& name) {
+    std::vector<std::uint16_t> bits(image.samples.size());
+    auto in = OIIO::ImageInput::open(at(name));
+    EXPECT_TRUE(in && in->read_image(0, 0, 0, 4, OIIO::TypeDesc::HALF, bits.data())) << name;
+    return bits;
+  };
+  EXPECT_EQ(halves("half.exr"), halves("library.exr"));
 }
 
 using ShotFiles = TestFolder;

@@ -2,6 +2,9 @@
 
 #include <OpenImageIO/imagebufalgo.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
@@ -42,7 +45,9 @@ ImageBuf node_frame(const HostImage& image, ImageSpec spec) {
   spec.width = spec.full_width = image.width;
   spec.height = spec.full_height = image.height;
   ImageBuf buf(spec, OIIO::InitializePixels::No);
-  buf.set_pixels(OIIO::get_roi(spec), TypeDesc::UINT16, image.samples.data());
+  // Samples of the buffer's own type and layout: a plain copy (set_pixels walks an
+  // iterator a pixel at a time, several times slower on a large frame).
+  std::copy(image.samples.begin(), image.samples.end(), static_cast<std::uint16_t*>(buf.localpixels()));
   return buf;
 }
 

@@ -15,6 +15,7 @@
 #include "app/shot/output_files.h"
 #include "app/commands/progress.h"
 #include "app/commands/progress_events.h"
+#include "assim/smp.h"
 
 namespace {
 
@@ -80,44 +81,43 @@ void play_and_write(const RenderOptions& options, Shot& shot, const ImageSequenc
   FrameSources& sources = shot.sources;
   const ColourSpaces& colours = sources.colours();
   shot.driver->set_output(true, options.element);
-  // Every frame carries the document --save writes, made once; only the writer's
-  // thread touches the stamp from here on.
+  // Every frame carries the document --save writes, made once; the writer's threads
+  // stamp copies of it.
   FrameStamp stamp{0, shot_options.shot_start, shot_options.settings.preroll,
                    settings_document(*shot.node), options.element,
                    sources.has_input() ? input_space(shot_options, sources) : std::string(), space};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
-  // The node writes its warnings on standard output; they are reported on standard
-  // error after each frame, and standard output stays clean.
-  NodeMessages node_messages;
-  shot.driver->set_after_process(
-      [&](int frame) { progress.node_messages(frame, node_messages.take()); });
   for (const int frame : options.shot.frames.frames()) {
     if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
   }
-  // Frame N is written while frame N+1 renders; the files and their order are the
-  // same, and a failed write stops the render at the next frame.
+  // Frames are encoded while the next ones render, one per processor at a time; the
+  // files, their order and every event are those of a render that writes each frame
+  // before drawing the next, and a failed write stops the render at a later frame.
   FrameWriter writer(
       [&](int frame, const OIIO::ImageBuf& image, const std::string& path) {
-        stamp.frame = frame;
-        write_frame(image, path, options.output_options, stamp);
+        FrameStamp frame_stamp = stamp;
+        frame_stamp.frame = frame;
+        return encode_frame(image, path, options.output_options, frame_stamp);
       },
-      [&](int frame, const std::string& path) { progress.wrote(frame, path); });
+      [&](int frame, const std::string& path) { progress.wrote(frame, path); }, smp_numprocs());
+  // The node writes its warnings on standard output; they are reported on standard
+  // error after each frame, and standard output stays clean.
+  NodeMessages node_messages;
+  shot.driver->set_after_process([&](int frame) {
+    writer.tell([&progress, frame, messages = node_messages.take()] {
+      progress.node_messages(frame, messages);
+    }, false);
+  });
   try {
-    // A catch-up between written frames first waits for the write in flight, so that
-    // the progress events keep the order of the frames.
-    shot.play(
-        [&](int frame) {
-          writer.finish();
-          progress.caught_up(frame);
-        },
-        [&](int frame, const HostImage& image) {
-          writer.submit(frame, output_frame(image, sources.input(frame), options.element, space, colours),
-                        output.frame_path(frame));
-        });
+    shot.play([&](int frame) { writer.tell([&progress, frame] { progress.caught_up(frame); }, true); },
+              [&](int frame, const HostImage& image) {
+                writer.submit(frame, output_frame(image, sources.input(frame), options.element, space, colours),
+                              output.frame_path(frame));
+              });
   } catch (...) {
-    // The frame written before the failure is reported before it; a write that failed
-    // earlier is the failure to report.
+    // The frames written before the failure are reported before it; a write that
+    // failed earlier is the failure to report.
     writer.finish();
     throw;
   }

@@ -3,11 +3,13 @@
 // windows and metadata, and the shot's stamp.
 #include <OpenImageIO/imagebuf.h>
 
+#include <memory>
 #include <string>
 
 #include "app/images/frame_metadata.h"
 #include "app/images/host_image.h"
 #include "app/images/output_options.h"
+#include "app/images/pending_file.h"
 
 // Writes `frame` (4 channels, RGBA, of any pixel type: UINT16 from the node,
 // FLOAT when colour-managed; alpha straight when its spec says
@@ -21,6 +23,12 @@
 // and the reason.
 void write_frame(const OIIO::ImageBuf& frame, const std::string& path, const OutputOptions& options,
                  const FrameStamp& stamp);
+
+// write_frame up to the rename: the frame in its temporary file, synced, for the
+// returned file's commit() to put it under `path` (dropping it removes it). Safe to
+// call from several threads at once.
+std::unique_ptr<PendingFile> encode_frame(const OIIO::ImageBuf& frame, const std::string& path,
+                                          const OutputOptions& options, const FrameStamp& stamp);
 
 // A frame (straight alpha) over the image's samples, without copying them:
 // valid while the image is neither resized nor moved, and never written through.

@@ -273,13 +273,15 @@ bool keeps_alpha(const std::string& path) {
   return output && output->supports("alpha");
 }
 
-void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
-                      const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
+std::unique_ptr<PendingFile> encode_image_file(std::unique_ptr<ImageOutput> output,
+                                               const ImageSpec& spec, TypeDesc type,
+                                               const void* pixels, OIIO::stride_t pixel_stride,
+                                               const std::string& path) {
   check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");
-  PendingFile file(path);
+  auto file = std::make_unique<PendingFile>(path);
   // Every byte goes through the pending file, which checks each write: some
   // libraries ignore a failed write, and one ends the process on it.
-  output->set_ioproxy(&file);
+  output->set_ioproxy(file.get());
   bool written = false;
   std::string why;
   try {
@@ -293,8 +295,14 @@ void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec
   }
   output.reset();  // closes what is still open before the file goes
   if (!written) {
-    file.discard();
+    file->discard();
     throw AppError("cannot write \"" + path + "\": " + first_line(why, "the image library failed"));
   }
-  file.commit();
+  file->sync();
+  return file;
+}
+
+void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec, TypeDesc type,
+                      const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
+  encode_image_file(std::move(output), spec, type, pixels, pixel_stride, path)->commit();
 }

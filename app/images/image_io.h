@@ -10,6 +10,7 @@
 
 #include "app/images/host_image.h"
 #include "app/images/image_size.h"
+#include "app/images/pending_file.h"
 
 // The size of an image file's display window (the frame a host shows), from its header. Throws AppError naming the file
 // when it cannot be read, has no pixels, is deep, has more than 64 channels, or
@@ -46,6 +47,15 @@ OIIO::ImageBuf read_float_image(const std::string& path);
 void prepare_output(const std::string& path);
 // Whether the format of `path` (known by its extension) keeps an alpha channel.
 bool keeps_alpha(const std::string& path);
+
+// Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
+// `output`, made for `path`, to a temporary file beside it, synced and every
+// write checked, and returns it for its commit() to rename it to `path`
+// (dropping it removes it). Throws AppError as write_image_file does.
+std::unique_ptr<PendingFile> encode_image_file(std::unique_ptr<OIIO::ImageOutput> output,
+                                               const OIIO::ImageSpec& spec, OIIO::TypeDesc type,
+                                               const void* pixels, OIIO::stride_t pixel_stride,
+                                               const std::string& path);
 
 // Writes `pixels` (of `type`, `pixel_stride` bytes apart) with `spec` through
 // `output`, made for `path`, under a temporary name in the same folder, then

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "app/app_error.h"
@@ -20,14 +21,20 @@ struct FormatChoices {
   std::vector<std::string> datatypes;
   std::vector<std::string> compressions;  // empty: nothing to choose
   bool quality = false;                   // takes --quality
+  // Compressions that also take a zlib level, "zip:1" (fastest) to "zip:9" (smallest).
+  std::vector<std::string> leveled = {};
 };
+
+constexpr int kFastestLevel = 1, kSmallestLevel = 9;
 
 const std::vector<FormatChoices>& formats() {
   static const std::vector<FormatChoices> table{
       {"openexr", "half", {"half", "float"},
-       {"none", "rle", "zip", "zips", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab"}},
+       {"none", "rle", "zip", "zips", "piz", "pxr24", "b44", "b44a", "dwaa", "dwab"},
+       false,
+       {"zip", "zips"}},
       {"tiff", "uint16", {"uint8", "uint16", "float"}, {"none", "lzw", "zip", "packbits"}},
-      {"png", "uint16", {"uint8", "uint16"}, {}},
+      {"png", "uint16", {"uint8", "uint16"}, {"zip"}, false, {"zip"}},
       {"dpx", "uint16", {"uint8", "uint16", "float"}, {}},
       {"jpeg", "uint8", {"uint8"}, {}, true},
   };
@@ -52,6 +59,31 @@ std::string listed(const std::vector<std::string>& list) {
   std::string text;
   for (const std::string& item : list) text += (text.empty() ? "" : ", ") + item;
   return text;
+}
+
+// The name of "NAME:LEVEL" and its level; level 0 when there is none, -1 when what
+// follows the colon is no level the format's NAME takes.
+std::pair<std::string, int> split_level(const FormatChoices& format, const std::string& value) {
+  const std::size_t colon = value.find(':');
+  if (colon == std::string::npos) return {value, 0};
+  const std::string name = value.substr(0, colon);
+  const std::string digits = value.substr(colon + 1);
+  const bool level = digits.size() == 1 && digits[0] >= '0' + kFastestLevel &&
+                     digits[0] <= '0' + kSmallestLevel && offers(format.leveled, name);
+  return {name, level ? digits[0] - '0' : -1};
+}
+
+// " (zip and zips also take a level: zip:1, fastest, to zip:9, smallest)"
+std::string levels_offered(const FormatChoices& format) {
+  if (format.leveled.empty()) return "";
+  std::string names;
+  for (std::size_t i = 0; i < format.leveled.size(); ++i) {
+    names += (i == 0 ? "" : i + 1 == format.leveled.size() ? " and " : ", ") + format.leveled[i];
+  }
+  const std::string& first = format.leveled.front();
+  return " (" + names + (format.leveled.size() == 1 ? " also takes" : " also take") + " a level: " +
+         first + ":" + std::to_string(kFastestLevel) + ", fastest, to " + first + ":" +
+         std::to_string(kSmallestLevel) + ", smallest)";
 }
 
 }  // namespace
@@ -79,11 +111,13 @@ void check_output_options(const OutputOptions& options, const std::string& path)
     if (options.datatype == "float") {
       std::erase_if(offered, [](const std::string& c) { return c.rfind("b44", 0) == 0; });
     }
-    if (!offers(offered, options.compression)) {
+    const auto [name, level] = split_level(format, options.compression);
+    if (level < 0 || !offers(offered, name)) {
       const bool narrowed = offered.size() < format.compressions.size();
       throw AppError("--compression " + options.compression + ": " +
                      (narrowed ? "with --datatype float " : "") + the_output + " offers " +
-                     listed(offered) + (narrowed ? " (b44 and b44a pack half samples only)" : ""));
+                     listed(offered) + (narrowed ? " (b44 and b44a pack half samples only)" : "") +
+                     levels_offered(format));
     }
   }
   if (options.quality != 0 && !format.quality) {
@@ -98,5 +132,11 @@ OutputEncoding output_encoding(const OutputOptions& options, const std::string& 
   encoding.type = OIIO::TypeDesc(options.datatype.empty() ? format.datatype : options.datatype);
   encoding.compression = options.compression;
   if (options.quality != 0) encoding.compression = "jpeg:" + std::to_string(options.quality);
+  // The PNG writer takes its zlib level on its own; "zip" is what it always does.
+  if (format_name == "png" && !options.compression.empty()) {
+    const int level = split_level(format, options.compression).second;
+    if (level > 0) encoding.png_level = level;
+    encoding.compression.clear();
+  }
   return encoding;
 }

@@ -8,7 +8,9 @@
 
 struct OutputOptions {
   std::string datatype;     // --datatype: half, float, uint16 or uint8; empty: the format's own
-  std::string compression;  // --compression: a name the format offers; empty: the writer's default
+  // --compression: a name the format offers, "zip:N" with a zlib level N (1 to 9)
+  // for the zip compressions of EXR and PNG; empty: the writer's default
+  std::string compression;
   int quality = 0;          // --quality: JPEG quality 1 to 100; 0: the writer's default
 };
 
@@ -16,6 +18,7 @@ struct OutputOptions {
 struct OutputEncoding {
   OIIO::TypeDesc type;      // the samples' type in the file
   std::string compression;  // the "compression" attribute to give the writer; empty: none
+  int png_level = 0;        // the "png:compressionLevel" to give the writer; 0: none
 };
 
 // Checks the options against the format that `path` names (by its extension),

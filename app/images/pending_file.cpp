@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string_view>
@@ -23,23 +25,46 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The temporary file being written, for the signal handler: a fixed buffer,
-// since a handler may only call async-signal-safe functions.
-char partial_path[4096];
-volatile std::sig_atomic_t partial_pending = 0;
+// The temporary files being written (several frames are written at once), for the
+// signal handler: fixed buffers and lock-free flags, since a handler may only call
+// async-signal-safe functions. A writer claims a free slot, fills it, then marks it
+// ready; the handler removes the files of the ready slots.
+enum SlotState : int { kFree, kFilling, kReady };
+struct PartialSlot {
+  char path[4096];
+  std::atomic<int> state{kFree};
+};
+static_assert(std::atomic<int>::is_always_lock_free);
+// More than the files one process ever has in the making: the frame writer holds at
+// most one per processor (64 at most), and --save one.
+PartialSlot partial_slots[256];
 
-void remove_partial_and_end(int signal_number) {
-  if (partial_pending != 0) unlink(partial_path);
+void remove_partials_and_end(int signal_number) {
+  for (PartialSlot& slot : partial_slots) {
+    if (slot.state.load() == kReady) unlink(slot.path);
+  }
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }
 
-// Marks `path` as the file to remove on an interrupt; an empty path clears it.
-void set_partial(const std::string& path) {
-  partial_pending = 0;
-  if (path.empty() || path.size() >= sizeof partial_path) return;
-  std::memcpy(partial_path, path.c_str(), path.size() + 1);
-  partial_pending = 1;
+// Marks `path` as a file to remove on an interrupt; returns its slot, -1 when it
+// cannot be kept (a path longer than any the system takes).
+int track_partial(const std::string& path) {
+  if (path.size() >= sizeof PartialSlot::path) return -1;
+  for (int i = 0; i < static_cast<int>(std::size(partial_slots)); ++i) {
+    int expected = kFree;
+    if (partial_slots[i].state.compare_exchange_strong(expected, kFilling)) {
+      std::memcpy(partial_slots[i].path, path.c_str(), path.size() + 1);
+      partial_slots[i].state.store(kReady);
+      return i;
+    }
+  }
+  return -1;
+}
+
+void untrack_partial(int& slot) {
+  if (slot >= 0) partial_slots[slot].state.store(kFree);
+  slot = -1;
 }
 
 // Sixteen letters and digits from the kernel's random source: a name another
@@ -113,7 +138,7 @@ PendingFile::PendingFile(const std::string& target)
   // Held until the file is renamed: a later run removes the file only once its
   // writer is gone, however it ended (the kernel drops the lock of a killed process).
   ::flock(fd_, LOCK_EX);
-  set_partial(temporary_);
+  partial_slot_ = track_partial(temporary_);
 }
 
 void remove_abandoned_partial_files(const std::vector<std::string>& targets) {
@@ -144,7 +169,7 @@ void PendingFile::discard() {
   fd_ = -1;
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();
-  set_partial("");
+  untrack_partial(partial_slot_);
 }
 
 bool PendingFile::seek(std::int64_t offset) {
@@ -195,22 +220,29 @@ std::size_t PendingFile::pwrite(const void* buf, std::size_t size, std::int64_t 
 
 std::size_t PendingFile::size() const { return static_cast<std::size_t>(end_); }
 
-void PendingFile::commit() {
-  auto fail = [&](int error_number) {
-    discard();
-    return AppError("cannot write \"" + target_ + "\": " + std::strerror(error_number));
-  };
-  if (fd_ < 0) throw fail(EBADF);
-  if (first_error_ != 0) throw fail(first_error_);
+AppError PendingFile::failure(int error_number) {
+  discard();
+  return AppError("cannot write \"" + target_ + "\": " + std::strerror(error_number));
+}
+
+void PendingFile::sync() {
+  if (synced_) return;
+  if (fd_ < 0) throw failure(EBADF);
+  if (first_error_ != 0) throw failure(first_error_);
   // A disk that fills up may only say so when the data reaches it.
-  if (::fsync(fd_) != 0) throw fail(errno);
+  if (::fsync(fd_) != 0) throw failure(errno);
+  synced_ = true;
+}
+
+void PendingFile::commit() {
+  sync();
   // rename() replaces the directory entry itself, never what a link there points to.
   // Renamed before it is closed, while the lock still says the file is being written.
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw fail(errno);
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) throw failure(errno);
   temporary_.clear();
-  set_partial("");
+  untrack_partial(partial_slot_);
   const int fd = std::exchange(fd_, -1);
-  if (::close(fd) != 0) throw fail(errno);
+  if (::close(fd) != 0) throw failure(errno);
 }
 
 void write_whole_file(const std::string& path, const std::string& text) {
@@ -227,6 +259,6 @@ void remove_partial_file_on_interrupt() {
     if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
       continue;
     }
-    std::signal(signal_number, remove_partial_and_end);
+    std::signal(signal_number, remove_partials_and_end);
   }
 }

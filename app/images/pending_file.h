@@ -7,6 +7,8 @@
 // exists under the target's name; on any failure nothing is left.
 #include <OpenImageIO/filesystem.h>
 
+#include "app/app_error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +26,10 @@ class PendingFile final : public OIIO::Filesystem::IOProxy {
   const std::string& target() const { return target_; }
   const std::string& temporary_path() const { return temporary_; }
 
-  // Syncs the file, renames it to the target, then closes it: the target's own
+  // Checks every write and syncs the file to the disk, without renaming it (once;
+  // several files may sync at once). Throws and removes the file as commit() does.
+  void sync();
+  // Syncs the file (unless sync() did), renames it to the target, then closes it: the target's own
   // directory entry is replaced, even when it is a link. Throws AppError naming
   // the target with the first failure (of any write, the sync, the close or the
   // rename); the temporary file is removed then.
@@ -49,6 +54,10 @@ class PendingFile final : public OIIO::Filesystem::IOProxy {
   int fd_ = -1;
   int first_error_ = 0;  // errno of the first failed write, 0 while none
   std::int64_t end_ = 0;  // one past the last byte written
+  bool synced_ = false;
+  int partial_slot_ = -1;  // where the signal handler finds the temporary file; -1: none
+
+  AppError failure(int error_number);  // discards the file; the error naming the target
 };
 
 // Removes the temporary files that runs which ended before committing them (a
@@ -60,7 +69,7 @@ void remove_abandoned_partial_files(const std::vector<std::string>& targets);
 // its name or absent. Throws AppError naming `path` and the reason.
 void write_whole_file(const std::string& path, const std::string& text);
 
-// Makes SIGINT, SIGTERM and SIGHUP during a write remove the temporary file
+// Makes SIGINT, SIGTERM and SIGHUP remove every temporary file being written
 // before the program ends as the signal would end it. A signal that the
 // program was started with ignored (nohup) stays ignored.
 void remove_partial_file_on_interrupt();

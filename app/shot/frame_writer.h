@@ -1,50 +1,67 @@
 #pragma once
-// Writes frames on a thread of its own, so that writing frame N overlaps rendering
-// frame N+1. One frame at a time: a new frame waits for the previous write, so files
-// are written in order, memory holds at most one frame in flight, and a failed write
-// surfaces at the next submit or at finish.
-#include <condition_variable>
+// Writes frames while the next ones render, several at once: each frame is encoded
+// into its temporary file on a thread of its own, at most `in_flight` frames at a
+// time (memory stays flat over any number of frames). Frames are renamed into place
+// and reported on the caller's thread, in the order they came, among the caller's
+// other events in the order a render that writes each frame before drawing the next
+// tells them. A failed write surfaces at the next submit or finish that reaches it in
+// that order; no frame after it is renamed into place.
+#include <deque>
 #include <exception>
 #include <functional>
-#include <mutex>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include <OpenImageIO/imagebuf.h>
 
+#include "app/images/pending_file.h"
+
 class FrameWriter {
  public:
-  // `write` writes one frame's image to one path, throwing on failure; `done` is told
-  // after each successful write, on the calling thread of the next submit or finish.
-  using Write = std::function<void(int frame, const OIIO::ImageBuf&, const std::string&)>;
+  // `encode` writes one frame's image to the temporary file it returns, throwing on
+  // failure; it runs on several threads at once. `done` is told after each frame is
+  // renamed into place, on the caller's thread.
+  using Encode =
+      std::function<std::unique_ptr<PendingFile>(int frame, const OIIO::ImageBuf&, const std::string&)>;
   using Done = std::function<void(int frame, const std::string& path)>;
-  FrameWriter(Write write, Done done);
-  // Waits for the write in flight (without reporting it), then stops the thread.
+  FrameWriter(Encode encode, Done done, int in_flight);
+  // Waits for the encodes in flight; what was not renamed into place is removed.
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
 
-  // Waits for the previous write (rethrowing its error), reports it, then starts
-  // writing `image` to `path`.
+  // Starts encoding `image` to `path`, once fewer than `in_flight` frames are in
+  // flight; reports the frames before it that are done. Rethrows the first failed
+  // write it reaches.
   void submit(int frame, OIIO::ImageBuf image, const std::string& path);
-  // Waits for the write in flight, reports it, and rethrows its error if it failed;
-  // submit may follow.
+  // An event told before the report of the frame submitted last (the node's
+  // messages of the frame drawn after it), or, after_writes, after every report
+  // (a catch-up frame). Never throws for a failed write.
+  void tell(std::function<void()> event, bool after_writes);
+  // Waits for every frame, renames and reports each in order, and rethrows the
+  // first failed write; submit may follow.
   void finish();
 
  private:
-  void run();
-  void wait_idle();  // waits for the write in flight; reports it or rethrows its error
+  struct Entry {
+    int frame = 0;
+    std::string path;
+    std::future<std::unique_ptr<PendingFile>> file;  // valid for a frame
+    std::function<void()> event;                      // else an event
+  };
+  // Tells the events and reports the frames in order as far as they are done (all,
+  // when `wait`); at a failed write keeps its error and drops everything after it.
+  void flush(bool wait);
+  void rethrow_failure();  // the failed write's error, once
+  void queue_held();  // the frame submitted last joins the queue
+  int frames_in_flight() const;
 
-  Write write_;
+  Encode encode_;
   Done done_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  OIIO::ImageBuf image_;
-  std::string path_;
-  int frame_ = 0;
-  bool pending_ = false;   // a frame waits to be written or is being written
-  bool reported_ = true;   // the last finished write has been reported
-  bool stopping_ = false;
-  std::exception_ptr error_;
-  std::thread thread_;
+  int in_flight_;
+  std::deque<Entry> queue_;
+  std::optional<Entry> held_;  // the frame submitted last, its report not yet in order
+  std::exception_ptr failure_;  // the first failed write, until rethrown
 };

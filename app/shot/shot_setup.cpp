@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <OpenImageIO/imageio.h>
+
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 #include "app/colour/plate.h"
@@ -83,7 +85,12 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
 
   NodeModule module(options.module_path.empty() ? NodeModule::default_path() : options.module_path);
   NodePtr node = module.create();
-  if (options.threads > 0) smp_set_numprocs(options.threads);
+  if (options.threads > 0) {
+    smp_set_numprocs(options.threads);
+    // The image library's own threads (its EXR compression among them) keep to the
+    // same count, whatever the machine has.
+    OIIO::attribute("threads", options.threads);
+  }
 
   auto shot = std::unique_ptr<Shot>(
       new Shot{options, size, std::move(module), std::move(node),

@@ -24,7 +24,7 @@ struct ShotOptions {
   std::optional<ImageSize> size;  // empty: the input's size, else kDefaultSize
   int shot_start = 1;             // the frame where the simulation starts
   FrameList frames{FrameRange{1, 24}};  // the frames drawn; the others from shot_start are caught up
-  int threads = 0;                // processors for the node; 0 leaves the host's count
+  int threads = 0;                // processors for the node and the image library; 0: the host's count
 };
 
 struct Shot {
