@@ -2,6 +2,7 @@
 
 #include "assim/fx_node.h"
 #include "assim/widgets.h"
+#include "render/int32_truncation.h"
 
 namespace {
 
@@ -9,14 +10,6 @@ CNumeric& number(CWidget* w) { return *static_cast<CNumeric*>(w); }
 CBoolean& flag(CWidget* w) { return *static_cast<CBoolean*>(w); }
 COption& option(CWidget* w) { return *static_cast<COption*>(w); }
 CColor& colour(CWidget* w) { return *static_cast<CColor*>(w); }
-
-// Truncation toward zero; values the int32 range cannot hold (and NaN) give INT32_MIN,
-// the result of the processor's own truncating conversion, instead of undefined
-// behaviour.
-std::int32_t truncate_to_int32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
-  return static_cast<std::int32_t>(v);
-}
 
 // 0..1 to 0..32767; NaN counts as below 0.
 std::uint16_t channel_to_15bit(double c) {

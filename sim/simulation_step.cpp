@@ -8,6 +8,7 @@
 
 #include "render/image_buffer.h"
 #include "render/degrees.h"
+#include "render/int32_truncation.h"
 #include "sim/brumel.h"
 
 namespace {
@@ -23,13 +24,6 @@ constexpr double kSwirlThreshold = 0.01;
 constexpr double kSwirlTime = 0.04;
 constexpr float kConstraintLimit = 90.0f;
 constexpr std::int32_t kMatteThreshold = 10;
-
-// Truncation toward zero; NaN and values outside int32 give INT32_MIN, as the
-// processor's own conversion does, instead of undefined behaviour.
-std::int32_t trunc_i32(double v) {
-  if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(v);
-}
 
 // The matte pixel under a birth point, or -1 when the point lies outside the frame.
 // trunc(W * bx) lies in 0..W-1 exactly when the product lies in (-1, W).
@@ -93,7 +87,7 @@ std::int32_t Brumel::births_wanted(const CloudSystem* s) {
   if (s->birth_count_mean < kBirthThreshold) return 0;
   const float u = part_rand_01(random_cursor);
   if (!(s->continuity > u)) return 0;
-  return trunc_i32(part_var_1(s->birth_count_mean, s->birth_count_spread, random_cursor) + 0.5);
+  return truncate_to_int32(part_var_1(s->birth_count_mean, s->birth_count_spread, random_cursor) + 0.5);
 }
 
 void Brumel::give_births(CloudSystem* s, std::int32_t wanted) {
@@ -116,9 +110,9 @@ void Brumel::give_births(CloudSystem* s, std::int32_t wanted) {
     // The lifetime is drawn inline, not through part_var_1: it keeps double precision
     // up to the truncation.
     const double u_life = cursor_draw(random_table, random_cursor, in_mp_region, kVar1Warning);
-    const std::int32_t life = trunc_i32((u_life + u_life - 1.0) * s->lifetime_spread + s->lifetime_mean + 0.5);
+    const std::int32_t life = truncate_to_int32((u_life + u_life - 1.0) * s->lifetime_spread + s->lifetime_mean + 0.5);
     const double u_limit = cursor_draw(random_table, random_cursor, in_mp_region, kVar1Warning);
-    const std::int32_t limit = trunc_i32((u_limit + u_limit - 1.0) * s->max_age_spread + s->max_age_mean + 0.5);
+    const std::int32_t limit = truncate_to_int32((u_limit + u_limit - 1.0) * s->max_age_spread + s->max_age_mean + 0.5);
     if (life <= 0 || limit <= 0) {
       if (++uncounted > kRandomTableSize) break;
       continue;
@@ -159,11 +153,11 @@ Particle* Brumel::place_particle(CloudSystem* s, const BirthPoint& b, std::int32
   p->vz = s->z_speed;
 
   const float factor = part_rand_11(random_cursor) * s->cloud_size_variation + 1.0f;
-  p->size = trunc_i32(static_cast<double>(s->cloud_size * factor) * kSizeFactor);
+  p->size = truncate_to_int32(static_cast<double>(s->cloud_size * factor) * kSizeFactor);
   if (p->size > kMaxLevel) p->size = kMaxLevel;
   if (p->size < kMinLevel) p->size = kMinLevel;
   if (s->grow_shrink) {
-    p->min_size = trunc_i32(static_cast<double>(s->min_cloud_size * factor) * kSizeFactor);
+    p->min_size = truncate_to_int32(static_cast<double>(s->min_cloud_size * factor) * kSizeFactor);
     if (p->min_size > p->size) p->min_size = p->size;
     if (p->min_size < kMinLevel) p->min_size = kMinLevel;
   } else {
