@@ -12,6 +12,7 @@
 
 #include "app/app_error.h"
 #include "app/images/image_io.h"
+#include "app/images/library_messages.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // One thread: a pool started per image would cost more than the reading.
@@ -20,6 +21,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // The format the first byte picks, not every reader in turn: most of the time
   // went to readers that refuse at once.
   OIIO::attribute("try_all_readers", 0);
+  // A crash inside a reader must reach the log: library messages are not caught here.
+  catch_library_messages(false);
   return 0;
 }
 

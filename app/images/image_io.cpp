@@ -116,7 +116,12 @@ std::unique_ptr<ImageInput> open_input(const std::string& path) {
   check_exr_header(path);
   const ImageSpec config = straight_alpha_config();
   LibraryMessages library;
-  auto input = ImageInput::open(path, &config);
+  std::unique_ptr<ImageInput> input;
+  try {
+    input = ImageInput::open(path, &config);
+  } catch (const std::exception& e) {  // a reader's own allocation on a damaged header
+    throw AppError("cannot read input image \"" + path + "\": " + e.what());
+  }
   const std::string said = library.take();
   if (input) report_library_messages("input image \"" + path + "\"", said);
   if (!input) {

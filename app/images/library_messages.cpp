@@ -4,9 +4,17 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 
+namespace {
+std::atomic<bool> catching{true};
+}  // namespace
+
+void catch_library_messages(bool on) { catching = on; }
+
 LibraryMessages::LibraryMessages() {
+  if (!catching) return;
   std::fflush(stderr);
   capture_ = memfd_create("brumel-library-messages", MFD_CLOEXEC);
   if (capture_ < 0) return;

@@ -24,6 +24,10 @@ class LibraryMessages {
   int capture_ = -1;
 };
 
+// Turns the catching off (on at the start) for a program that must see every
+// message as it comes, such as a fuzzer whose crash report would otherwise be caught.
+void catch_library_messages(bool on);
+
 // Prints each line of `text` (from take()) on standard error as
 // "brumel: `what`: LINE"; nothing for an empty text.
 void report_library_messages(const std::string& what, const std::string& text);
