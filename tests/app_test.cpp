@@ -317,7 +317,9 @@ TEST_F(App, DamagedInputsAreRefusedByName) {
     // before the failure is reported before it.
     std::istringstream lines(r.err);
     for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("brumel: ", 0), 0u) << line;
-    if (c.frames_before > 0) EXPECT_THAT(r.err, HasSubstr("frame 1 (1/3) written"));
+    if (c.frames_before > 0) {
+      EXPECT_THAT(r.err, HasSubstr("frame 1 (1/3) written"));
+    }
     EXPECT_EQ(files_under(work_ / (c.format + "_out")).size(),
               static_cast<std::size_t>(c.frames_before))
         << c.format;
