@@ -4,8 +4,10 @@
 
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #include "embed/error.h"
+#include "embed/frame_player.h"
 
 namespace brumel {
 
@@ -72,7 +74,13 @@ std::string NodeModule::default_path() {
 }
 
 NodePtr NodeModule::create() const {
-  FXNode* node = create_();
+  FXNode* node = nullptr;
+  {
+    // A new node fills its random tables through the program-wide shuffle state,
+    // which a render on another thread may be using.
+    const std::lock_guard<std::mutex> lock(render_mutex());
+    node = create_();
+  }
   if (node == nullptr) throw Error("node module \"" + path_ + "\" could not create a node");
   return NodePtr(node, NodeDeleter{handle_});
 }
