@@ -7,11 +7,6 @@
 
 namespace brumel {
 
-namespace {
-
-
-}  // namespace
-
 std::mutex& render_mutex() {
   static std::mutex mutex;
   return mutex;
