@@ -85,6 +85,7 @@ TEST_F(App, ChunksProcessorCountsAndReloadedFramesEqualTheWholeShot) {
   ok(shot + "--demo 'Sky Writing' --set Quantity=8 --set PreRoll=12 --save looks/shot.json " +
      "--key 'Cloud Size=11:10,16:30' --threads 1 --frames 11-16 -o whole/f.####.png");
   ok(shot + "--load looks/shot.json --threads 2 --frames 14-16 -o chunk/f.####.png");
+  ok("render --load looks/shot.json --frames 16 -q -o saved/f.####.png");  // the document's shot
   ok("render --load whole/f.0016.png -q -o again/f.####.png");
   ok("render --load whole/f.0016.png --frames 14 -q -o again/f.####.png");
   EXPECT_EQ(files_under(work_ / "chunk"),
@@ -95,13 +96,15 @@ TEST_F(App, ChunksProcessorCountsAndReloadedFramesEqualTheWholeShot) {
   EXPECT_EQ(files_under(work_ / "again"), (std::set<std::string>{"f.0014.png", "f.0016.png"}));
   EXPECT_EQ(file("whole/f.0014.png"), file("again/f.0014.png"));
   EXPECT_EQ(file("whole/f.0016.png"), file("again/f.0016.png"));
+  EXPECT_EQ(file("whole/f.0016.png"), file("saved/f.0016.png"));
   // The simulation moves from frame to frame: equal chunks are not a stuck image.
   EXPECT_NE(file("whole/f.0014.png"), file("whole/f.0016.png"));
 }
 
 // A plate numbered from 1001 with the birth matte on (the plate is the matte, read by
-// catch-up frames too): a frame list, with a frame kept on disk by --skip-existing,
-// gives the frames of the whole run at the plate's size.
+// catch-up frames too): the frames on disk by default, and a frame list whose
+// --skip-existing keeps a frame of this shot and renders again one of other settings,
+// give the frames of the whole run at the plate's size.
 TEST_F(App, AFrameListOnAPlateWithSkippedFramesEqualsTheWholeRun) {
   ok("render --demo Drift --preroll --size 96x54 --shot-start 1001 --frames 1001-1008 -q "
      "-o plate/p.####.png");
@@ -109,21 +112,25 @@ TEST_F(App, AFrameListOnAPlateWithSkippedFramesEqualsTheWholeRun) {
       "render -i plate/p.####.png --demo Billow --set Quantity=40 "
       "--set 'Use Birth Ma=on' ";
   // Without --matte the plate is the matte: said even with -q, and not refused.
-  EXPECT_EQ(ok(shot + "--frames 1001-1008 -q -o whole/c.####.png"),
+  EXPECT_EQ(ok(shot + "-q -o whole/c.####.png"),
             "brumel: warning: \"Use Birth Ma\" is on without --matte: the input plate itself is "
             "used as the birth matte\n");
+  EXPECT_EQ(files_under(work_ / "whole").size(), 8u);
   EXPECT_EQ(png_header(work_ / "whole/c.1001.png")[0], 96);
   fs::create_directories(work_ / "list");
-  std::ofstream(work_ / "list/c.1004.png") << "kept as it is";
+  fs::copy_file(work_ / "whole/c.1004.png", work_ / "list/c.1004.png");
+  ok(shot + "--set Seed=7 --frames 1006 -q -o list/c.####.png");
   const std::string list =
       shot + "--frames 1008,1002,1004-1006x2 --skip-existing -o list/c.####.png";
-  EXPECT_THAT(ok(list), HasSubstr("frame 1004 skipped"));
+  const std::string log = ok(list);
+  EXPECT_THAT(log, HasSubstr("frame 1004 skipped"));
+  EXPECT_THAT(log, HasSubstr("frame 1006 is rendered again: list/c.1006.png was made otherwise: "
+                             "\"Seed\" is 7.0 there"));
   EXPECT_EQ(files_under(work_ / "list"),
             (std::set<std::string>{"c.1002.png", "c.1004.png", "c.1006.png", "c.1008.png"}));
-  for (const std::string f : {"c.1002.png", "c.1006.png", "c.1008.png"}) {
+  for (const std::string f : {"c.1002.png", "c.1004.png", "c.1006.png", "c.1008.png"}) {
     EXPECT_EQ(file("list/" + f), file("whole/" + f)) << f;
   }
-  EXPECT_EQ(file("list/c.1004.png"), "kept as it is");
   EXPECT_NE(file("whole/c.1004.png"), file("whole/c.1006.png"));
   EXPECT_THAT(ok(list), HasSubstr("every frame of 1002-1008x2 is on disk already"));
   // Before the plate's first frame: the error names the way out.
@@ -231,7 +238,10 @@ TEST_F(App, EachErrorIsOneClearMessageAndNothingIsWritten) {
       {"-i small.tif --frames 1 --save small.tif", "--save \"small.tif\" would write over the input"},
       {"-o out/f.####.jp2", "the jpeg2000 format is not written with checked writes"},
       {"--element -o out/f.####.jpg", "--element: \"out/f.0001.jpg\" is of a format without alpha"},
+      {"--load shot.json", "--load \"shot.json\": \"shot\" field \"frames\" is 7, not a frame list"},
   };
+  std::ofstream(work_ / "shot.json")
+      << R"({"format": "brumel-node-settings", "version": 1, "widgets": [], "shot": {"frames": 7}})";
   {
     std::string deep = "{\"format\": \"brumel-node-settings\", \"version\": 1, \"widgets\": ";
     std::ofstream(work_ / "deep.json") << deep + std::string(100000, '[') + std::string(100000, ']') + "}";

@@ -720,6 +720,7 @@ TEST_F(ShotFiles, StartsAtTheFirstFrameOnDiskInThePatternsOwnSpelling) {
     std::ofstream(at(name)) << "x";
   }
   EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.####.png"))), 1001);  // not "999"
+  EXPECT_EQ(frames_on_disk(ImageSequence(at("p.####.png"))), (std::vector<int>{1001, 1002}));
   EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.%d.png"))), 999);
   EXPECT_EQ(first_frame_on_disk(ImageSequence(at("q.@@@@.png"))), 5);
   EXPECT_EQ(first_frame_on_disk(ImageSequence(at("p.1001.png"))), std::nullopt);  // a still

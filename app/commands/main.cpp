@@ -12,6 +12,8 @@
 #include "app/app_error.h"
 #include "app/farm/farm_command.h"
 #include "app/images/frame_metadata.h"
+#include "app/images/sequence_on_disk.h"
+#include "app/settings/shot_document.h"
 #include "app/shot/frame_list.h"
 #include "app/images/image_io.h"
 #include "app/images/image_size.h"
@@ -58,7 +60,9 @@ starts from that document, and the image's frame, shot start, size (without
 -i) and --preroll are the defaults of --frames, --shot-start, --size and
 --preroll, so
   brumel render --load out/cloud.0042.exr -o again.exr
-renders that frame again (give the inputs again; options given win).
+renders that frame again (give the inputs again; options given win). A
+document --save wrote holds the shot too (its frames, shot start, --preroll,
+--element, colour spaces and size) and gives the same defaults.
 
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
@@ -77,19 +81,14 @@ struct RenderLine {
   CLI::Option* frames_option = nullptr;
 
   RenderLine() { options.shot.settings.default_mode = "render"; }  // renders unless told otherwise
-  // Parses what the command line left as text. An image given to --load gives
-  // the defaults of the shot it was rendered in.
+  // Parses what the command line left as text. An image given to --load, or a
+  // document --save wrote, gives the defaults of the shot it was made in.
   RenderOptions parsed() {
     ShotOptions& shot = options.shot;
     std::optional<StampedImage> loaded;
-    if (!shot.settings.load_file.empty() && is_image_name(shot.settings.load_file)) {
-      loaded = read_stamped_image(shot.settings.load_file);
-    }
-    if (frames_option->count() == 0 && loaded && loaded->frame) {
-      shot.frames = FrameList(std::vector<int>{*loaded->frame});
-    } else {
-      shot.frames = parse_frame_list(frames);
-    }
+    const std::string& load = shot.settings.load_file;
+    if (!load.empty()) loaded = is_image_name(load) ? read_stamped_image(load) : read_shot_document(load);
+    shot.frames = default_frames(loaded);
     if (shot_start) {
       shot.shot_start = *shot_start;
     } else {
@@ -100,8 +99,8 @@ struct RenderLine {
     check_shot_frames(shot.shot_start, shot.frames.span());
     if (!size.empty()) {
       shot.size = parse_image_size(size);
-    } else if (loaded && shot.input.empty()) {  // a plate gives the size
-      check_image_size(loaded->size, "the display window of \"" + shot.settings.load_file + "\"");
+    } else if (loaded && loaded->size && shot.input.empty()) {  // a plate gives the size
+      check_image_size(*loaded->size, "the size that \"" + load + "\" records");
       shot.size = loaded->size;
     }
     if (loaded) {
@@ -113,6 +112,21 @@ struct RenderLine {
       if (options.output_colorspace.empty()) options.output_colorspace = loaded->output_colorspace;
     }
     return options;
+  }
+
+ private:
+  // --frames, else the loaded frame or saved shot's frames, else the frames on
+  // disk of an input sequence, else 1-24.
+  FrameList default_frames(const std::optional<StampedImage>& loaded) const {
+    if (frames_option->count() == 0) {
+      if (loaded && loaded->frame) return FrameList(std::vector<int>{*loaded->frame});
+      if (loaded && !loaded->frames.empty()) return parse_frame_list(loaded->frames);
+      if (!options.shot.input.empty()) {
+        std::vector<int> on_disk = frames_on_disk(ImageSequence(options.shot.input));
+        if (!on_disk.empty()) return FrameList(std::move(on_disk));
+      }
+    }
+    return parse_frame_list(frames);
   }
 };
 
@@ -134,9 +148,10 @@ void add_render_options(CLI::App* render, RenderLine& line) {
   line.frames_option = render
       ->add_option("--frames", frames,
                    "Frames to write: FIRST-LAST, FIRST-LASTxSTEP, one FRAME, or a list of "
-                   "them (1,5,10-20); frame N is rendered at host time N")
-      ->type_name("LIST")
-      ->capture_default_str();
+                   "them (1,5,10-20); frame N is rendered at host time N. Default: the "
+                   "frames on disk of the -i sequence, else a --load'ed frame's or shot's, "
+                   "else 1-24")
+      ->type_name("LIST");
   render
       ->add_option("--shot-start", shot_start,
                    "Frame where the simulation starts; frames from it that are not written "
@@ -149,8 +164,9 @@ void add_render_options(CLI::App* render, RenderLine& line) {
       ->type_name("WxH");
   render
       ->add_option("--save", options.save_file,
-                   "Write the node's settings, after all settings options, to FILE before "
-                   "rendering")
+                   "Write the node's settings, after all settings options, and the shot "
+                   "(frames, shot start, --preroll, --element, colour spaces, size) to FILE "
+                   "before rendering; --load FILE renders that shot again")
       ->type_name("FILE");
   render
       ->add_option("--mode", settings.mode,
@@ -186,8 +202,9 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "No progress and no summary (the node's messages are still shown)");
   render
       ->add_flag("--skip-existing", options.skip_existing,
-                 "Leave the frames whose file exists (they are still simulated), so that a "
-                 "farm can rerun a failed chunk");
+                 "Leave the frames whose file exists and records this shot's settings (they "
+                 "are still simulated), so that a farm can rerun a failed chunk; a frame "
+                 "made otherwise is rendered again");
   render
       ->add_option("--progress", options.progress,
                    "bar, lines (elapsed, frame and remaining times) or json (one event per "

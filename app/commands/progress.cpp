@@ -109,6 +109,16 @@ void Progress::skipped(int frame, const std::string& path) {
   }
 }
 
+void Progress::rendered_again(int frame, const std::string& path, const std::string& why) {
+  if (style_ == Style::Json) {
+    write_event(out_, {{"event", "stale"}, {"frame", frame}, {"path", path}, {"reason", why}});
+  } else if (style_ != Style::Quiet) {
+    std::fprintf(out_, "brumel: frame %d is rendered again: %s was made otherwise: %s\n", frame,
+                 path.c_str(), why.c_str());
+    std::fflush(out_);
+  }
+}
+
 void Progress::caught_up(int frame) {
   const auto now = std::chrono::steady_clock::now();
   if (run_first_ > run_last_ || frame != run_last_ + 1) {

@@ -26,6 +26,8 @@ class Progress {
 
   // A frame left as it is on disk (it is caught up, not drawn).
   void skipped(int frame, const std::string& path);
+  // --skip-existing found `path` made with other settings or shot options (`why`).
+  void rendered_again(int frame, const std::string& path, const std::string& why);
   void caught_up(int frame);
   void wrote(int frame, const std::string& path);
   // What the node wrote while it processed `frame`: a line each (node_message_line)

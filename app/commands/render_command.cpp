@@ -15,6 +15,7 @@
 #include "app/shot/output_files.h"
 #include "app/commands/progress.h"
 #include "app/commands/progress_events.h"
+#include "app/settings/shot_document.h"
 #include "assim/smp.h"
 
 namespace {
@@ -76,20 +77,20 @@ std::string output_space(const RenderOptions& options, const ShotOptions& shot, 
 // Renders shot.options.frames, catching up the others, and writes each frame while
 // the next one renders, reporting progress.
 void play_and_write(const RenderOptions& options, Shot& shot, const ImageSequence& output,
-                    Progress::Style style, const std::string& space) {
+                    Progress::Style style, const FrameStamp& stamp,
+                    const std::vector<FramesOnDisk::Stale>& stale) {
   const ShotOptions& shot_options = shot.options;
   FrameSources& sources = shot.sources;
   const ColourSpaces& colours = sources.colours();
+  const std::string& space = stamp.output_colorspace;
   shot.driver->set_output(true, options.element);
-  // Every frame carries the document --save writes, made once; the writer's threads
-  // stamp copies of it.
-  FrameStamp stamp{0, shot_options.shot_start, shot_options.settings.preroll,
-                   settings_document(*shot.node), options.element,
-                   sources.has_input() ? input_space(shot_options, sources) : std::string(), space};
 
   Progress progress(style, shot_options.shot_start, shot_options.frames);
   for (const int frame : options.shot.frames.frames()) {
     if (!shot_options.frames.contains(frame)) progress.skipped(frame, output.frame_path(frame));
+  }
+  for (const FramesOnDisk::Stale& frame : stale) {
+    progress.rendered_again(frame.frame, output.frame_path(frame.frame), frame.why);
   }
   // Frames are encoded while the next ones render, one per processor at a time; the
   // files, their order and every event are those of a render that writes each frame
@@ -125,6 +126,16 @@ void play_and_write(const RenderOptions& options, Shot& shot, const ImageSequenc
   progress.finish();
 }
 
+// What every frame of the shot records (its frame number aside), made once: the
+// writer's threads stamp copies of it, --save writes it, --skip-existing compares it.
+FrameStamp shot_stamp(const RenderOptions& options, Shot& shot, const std::string& space) {
+  const ShotOptions& shot_options = shot.options;
+  return FrameStamp{0, shot_options.shot_start, shot_options.settings.preroll,
+                    settings_document(*shot.node), options.element,
+                    shot.sources.has_input() ? input_space(shot_options, shot.sources) : std::string(),
+                    space};
+}
+
 }  // namespace
 
 int run_render(const RenderOptions& options) {
@@ -142,20 +153,25 @@ int run_render(const RenderOptions& options) {
 
   // Everything is checked, with --skip-existing too, before it says what it leaves.
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
+  const FrameStamp stamp = shot_stamp(options, *shot, output_space(options, shot->options, shot->sources));
+  const FramesOnDisk on_disk =
+      options.skip_existing ? frames_to_write(output, frames, stamp) : FramesOnDisk{frames, {}, false};
+  if (on_disk.unchecked) {
+    shot->warnings.push_back("--skip-existing keeps frames on disk that record no settings to compare (\"" +
+                             output.frame_path(frames.first()) +
+                             "\" is of a format that keeps none; .exr and .png keep them)");
+  }
   report_warnings(style, shot->warnings);
-  const std::optional<FrameList> to_write =
-      options.skip_existing ? frames_not_on_disk(output, frames) : frames;
-  if (to_write) shot->options.frames = *to_write;
-  const std::string space = output_space(options, shot->options, shot->sources);
+  if (on_disk.to_write) shot->options.frames = *on_disk.to_write;
   prepare_outputs(options, output);
-  if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
-  if (!to_write) {
+  if (!options.save_file.empty()) save_shot_document(options.save_file, stamp, frames, shot->size);
+  if (!on_disk.to_write) {
     report_all_on_disk(style, output, frames);
     return 0;
   }
   std::vector<std::string> paths;
-  for (const int frame : to_write->frames()) paths.push_back(output.frame_path(frame));
+  for (const int frame : on_disk.to_write->frames()) paths.push_back(output.frame_path(frame));
   remove_abandoned_partial_files(paths);
-  play_and_write(options, *shot, output, style, space);
+  play_and_write(options, *shot, output, style, stamp, on_disk.stale);
   return 0;
 }

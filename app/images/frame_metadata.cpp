@@ -1,5 +1,6 @@
 #include "app/images/frame_metadata.h"
 
+#include <nlohmann/json.hpp>
 #include <OpenImageIO/strutil.h>
 
 #include <charconv>
@@ -104,19 +105,10 @@ bool is_image_name(const std::string& path) {
   return !extension.empty() && extensions.count(OIIO::Strutil::lower(extension.substr(1))) != 0;
 }
 
-StampedImage read_stamped_image(const std::string& path) {
-  OIIO::ImageSpec spec;
-  try {
-    spec = read_image_spec(path);
-  } catch (const AppError& e) {
-    throw AppError(std::string("--load: ") + e.what());
-  }
+std::optional<StampedImage> read_stamp(const std::string& path) {
+  const OIIO::ImageSpec spec = read_image_spec(path);
   const OIIO::ParamValue* settings = spec.find_attribute(kSettingsAttribute, OIIO::TypeString);
-  if (settings == nullptr) {
-    throw AppError("--load: image \"" + path + "\" holds no brumel settings (no \"" +
-                   kSettingsAttribute + "\" attribute): give an image written by brumel render "
-                   "as .exr or .png, the formats that keep them, or a settings document");
-  }
+  if (settings == nullptr) return std::nullopt;
   StampedImage image;
   image.settings = settings->get_string();
   image.frame = int_attribute(spec, kFrameAttribute);
@@ -127,4 +119,72 @@ StampedImage read_stamped_image(const std::string& path) {
   image.output_colorspace = spec.get_string_attribute(kOutputSpaceAttribute);
   image.size = ImageSize{spec.full_width, spec.full_height};
   return image;
+}
+
+StampedImage read_stamped_image(const std::string& path) {
+  std::optional<StampedImage> image;
+  try {
+    image = read_stamp(path);
+  } catch (const AppError& e) {
+    throw AppError(std::string("--load: ") + e.what());
+  }
+  if (!image) {
+    throw AppError("--load: image \"" + path + "\" holds no brumel settings (no \"" +
+                   kSettingsAttribute + "\" attribute): give an image written by brumel render "
+                   "as .exr or .png, the formats that keep them, or a settings document");
+  }
+  return *image;
+}
+
+namespace {
+
+// The first widget whose saved entry differs between two settings documents, as
+// "\"NAME\" is THERE there, HERE here"; a general line when they cannot be compared.
+std::string settings_difference(const std::string& there, const std::string& here) {
+  const auto a = nlohmann::json::parse(there, nullptr, false);
+  const auto b = nlohmann::json::parse(here, nullptr, false);
+  const auto widgets = [](const nlohmann::json& doc) {
+    return doc.is_object() ? doc.value("widgets", nlohmann::json::array()) : nlohmann::json::array();
+  };
+  const nlohmann::json wa = widgets(a), wb = widgets(b);
+  for (std::size_t i = 0; wa.is_array() && wb.is_array() && i < wa.size() && i < wb.size(); ++i) {
+    if (wa[i] == wb[i] || !wa[i].is_object() || !wb[i].is_object()) continue;
+    const auto shown = [](const nlohmann::json& entry) {
+      const auto keys = entry.find("keys");
+      return entry.value("value", nlohmann::json()).dump() +
+             (keys != entry.end() && !keys->empty() ? " with keys " + keys->dump() : "");
+    };
+    return "\"" + wb[i].value("name", std::string("#") + std::to_string(i)) + "\" is " +
+           shown(wa[i]) + " there, " + shown(wb[i]) + " here";
+  }
+  return "its settings document differs";
+}
+
+std::string shown_space(const std::string& space) { return space.empty() ? "none" : space; }
+
+}  // namespace
+
+std::string stamp_difference(const StampedImage& on_disk, const FrameStamp& wanted) {
+  if (on_disk.frame != wanted.frame) {
+    return "it records frame " + (on_disk.frame ? std::to_string(*on_disk.frame) : "none");
+  }
+  if (on_disk.shot_start != wanted.shot_start) {
+    return "its shot starts at " + (on_disk.shot_start ? std::to_string(*on_disk.shot_start) : "none") +
+           ", here at " + std::to_string(wanted.shot_start);
+  }
+  const auto on_off = [](bool b) { return b ? "on" : "off"; };
+  if (on_disk.preroll != wanted.preroll) {
+    return std::string("its pre-roll is ") + on_off(on_disk.preroll) + ", here " + on_off(wanted.preroll);
+  }
+  if (on_disk.element != wanted.element) {
+    return on_disk.element ? "it is the element, here the composite" : "it is the composite, here the element";
+  }
+  if (on_disk.input_colorspace != wanted.input_colorspace ||
+      on_disk.output_colorspace != wanted.output_colorspace) {
+    return "its colour spaces are " + shown_space(on_disk.input_colorspace) + " to " +
+           shown_space(on_disk.output_colorspace) + ", here " + shown_space(wanted.input_colorspace) +
+           " to " + shown_space(wanted.output_colorspace);
+  }
+  if (on_disk.settings != wanted.settings) return settings_difference(on_disk.settings, wanted.settings);
+  return "";
 }

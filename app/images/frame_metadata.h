@@ -57,9 +57,22 @@ struct StampedImage {
   bool preroll = false;
   bool element = false;
   std::string input_colorspace, output_colorspace;  // empty when not recorded
-  ImageSize size;  // the display window's size: the shot's --size
+  // The shot's --size: an image's display window, a saved shot's size (nothing
+  // when the document holds none).
+  std::optional<ImageSize> size;
+  std::string frames;  // a saved shot's --frames (frame list text); empty for an image
 };
 
 // Reads the stamp from the header of `path`. Throws AppError naming the file
 // when it cannot be read or holds no settings document.
 StampedImage read_stamped_image(const std::string& path);
+
+// The stamp of an image file's header; nothing when it records no settings
+// document (another program's image, or a format that keeps no brumel
+// attributes). Throws AppError naming the file when it cannot be read.
+std::optional<StampedImage> read_stamp(const std::string& path);
+
+// Why a frame stamped `on_disk` is not the frame `wanted` describes, in a few
+// words naming the first thing that differs ("\"Seed\" is 7 there, 1 here");
+// empty when it is that frame.
+std::string stamp_difference(const StampedImage& on_disk, const FrameStamp& wanted);

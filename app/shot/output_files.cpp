@@ -51,3 +51,32 @@ std::optional<FrameList> frames_not_on_disk(const ImageSequence& output, const F
   if (missing.empty()) return std::nullopt;
   return FrameList(std::move(missing));
 }
+
+FramesOnDisk frames_to_write(const ImageSequence& output, const FrameList& frames,
+                             const FrameStamp& stamp) {
+  FramesOnDisk result;
+  std::vector<int> missing;
+  for (const int frame : frames.frames()) {
+    const std::string path = output.frame_path(frame);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+      missing.push_back(frame);
+      continue;
+    }
+    FrameStamp wanted = stamp;
+    wanted.frame = frame;
+    std::string why;
+    try {
+      const std::optional<StampedImage> on_disk = read_stamp(path);
+      if (on_disk) why = stamp_difference(*on_disk, wanted);
+      result.unchecked = result.unchecked || !on_disk;
+    } catch (const AppError& e) {
+      why = e.what();
+    }
+    if (why.empty()) continue;
+    missing.push_back(frame);
+    result.stale.push_back({frame, why});
+  }
+  if (!missing.empty()) result.to_write = FrameList(std::move(missing));
+  return result;
+}

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/images/frame_metadata.h"
 #include "app/shot/frame_list.h"
 #include "app/images/image_sequence.h"
 #include "app/shot/shot_setup.h"
@@ -20,3 +21,20 @@ void refuse_writing_over_inputs(const ImageSequence& output, const FrameList& fr
 // The frames of `frames` whose output is not a regular file yet; nothing when
 // every one is.
 std::optional<FrameList> frames_not_on_disk(const ImageSequence& output, const FrameList& frames);
+
+// What --skip-existing leaves of `frames`: a frame counts as done when its output
+// is a regular file whose header records the frame `stamp` describes (the same
+// frame, settings and shot options); a file that records other ones is rendered
+// again, and one that records none (a format that keeps no brumel attributes) is
+// kept, since nothing can be compared.
+struct FramesOnDisk {
+  std::optional<FrameList> to_write;  // nothing when every frame is done
+  struct Stale {
+    int frame;
+    std::string why;  // stamp_difference's words, or why the header could not be read
+  };
+  std::vector<Stale> stale;  // frames on disk that are rendered again
+  bool unchecked = false;    // some frame was kept without a record to compare
+};
+FramesOnDisk frames_to_write(const ImageSequence& output, const FrameList& frames,
+                             const FrameStamp& stamp);
