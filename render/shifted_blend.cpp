@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "render/stamp_shift_limits.h"
 #include "render/sub_pixel_shift.h"
 
 namespace shifted_blend_detail {
@@ -289,10 +290,9 @@ bool BlendShiftedStamp(const ShiftedBlend& job) {
   const PuffStamp& st = *job.stamp;
   const std::int32_t w = st.width;
   const std::int32_t h = st.height;
-  if (w < 1 || h < 1 || w > 65533 || h > 65533) return false;
-  const float fx = std::clamp(job.fx, -0.999f, 0.999f);
-  const float fy = std::clamp(job.fy, -0.999f, 0.999f);
-  if (!std::isfinite(fx) || !std::isfinite(fy)) return false;
+  const float fx = clamp_shift_fraction(job.fx);
+  const float fy = clamp_shift_fraction(job.fy);
+  if (w < 1 || h < 1 || !stamp_shift_draws(w, h, fx, fy)) return false;
   if (job.j0 >= job.j1 || job.i0 >= job.i1) return true;
   const ShiftTaps tx = shift_taps(fx);
   const ShiftTaps ty = shift_taps(fy);

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "render/stamp_shift_limits.h"
+
 #ifndef BRUMEL_STAMP_ROWS_SHIFT_ONCE
 #define BRUMEL_STAMP_ROWS_SHIFT_ONCE
 namespace brumel_stamp_rows_shift {
@@ -150,19 +152,17 @@ HWY_EXPORT(ShiftRows);
 
 bool shift_stamp_rows_into(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                            std::int32_t last_row, std::int32_t* density, float* shade) {
-  constexpr std::int32_t kWidest = INT32_MAX - 2;
-  constexpr std::int32_t kMaxExtent = 65535;
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidest ||
-      stamp->height > kWidest)
+  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
+      stamp->height > kWidestShiftableStamp)
     return false;
   const std::int32_t w = stamp->width;
   const std::int32_t h = stamp->height;
   if (first_row < 0 || first_row > last_row || last_row > h + 1) return false;
-  fx = std::clamp(fx, -0.999f, 0.999f);
-  fy = std::clamp(fy, -0.999f, 0.999f);
+  fx = clamp_shift_fraction(fx);
+  fy = clamp_shift_fraction(fy);
   const std::size_t n = static_cast<std::size_t>(w + 2) * static_cast<std::size_t>(last_row - first_row + 1);
   // The whole shift leaves both planes zero for these, as its rasters refuse them.
-  if (w + 2 > kMaxExtent || h + 2 > kMaxExtent || !std::isfinite(fx) || !std::isfinite(fy)) {
+  if (!stamp_shift_draws(w, h, fx, fy)) {
     std::fill(density, density + n, 0);
     std::fill(shade, shade + n, 0.0f);
     return true;

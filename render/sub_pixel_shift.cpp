@@ -11,9 +11,9 @@
 #include <new>
 #include <type_traits>
 
-namespace {
+#include "render/stamp_shift_limits.h"
 
-constexpr std::int32_t kMaxExtent = 65535;
+namespace {
 
 std::int64_t bytes_per_sample(std::int32_t sample_type) {
   switch (sample_type) {
@@ -182,8 +182,10 @@ std::int64_t raster_bytes(std::int32_t width, std::int32_t height, std::int32_t 
 
 Raster* raster_create(std::int32_t width, std::int32_t height, std::int32_t channels,
                       std::int32_t sample_type, bool allocate) {
-  if (width < 1 || width > kMaxExtent || height < 1 || height > kMaxExtent) return nullptr;
-  if (channels < 1 || channels > kMaxExtent) return nullptr;
+  if (width < 1 || width > kLargestRasterSide || height < 1 || height > kLargestRasterSide) {
+    return nullptr;
+  }
+  if (channels < 1 || channels > kLargestRasterSide) return nullptr;
   const std::int64_t bytes = raster_bytes(width, height, channels, sample_type);
   if (bytes < 1) return nullptr;
   auto* raster = new (std::nothrow) Raster{};
@@ -245,12 +247,11 @@ bool raster_shift(const Raster* source, Raster* target, float dx, float dy) {
 }
 
 PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy) {
-  constexpr std::int32_t kWidest = INT32_MAX - 2;
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidest ||
-      stamp->height > kWidest)
+  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
+      stamp->height > kWidestShiftableStamp)
     return nullptr;
-  fx = std::clamp(fx, -0.999f, 0.999f);
-  fy = std::clamp(fy, -0.999f, 0.999f);
+  fx = clamp_shift_fraction(fx);
+  fy = clamp_shift_fraction(fy);
   const std::int32_t w = stamp->width;
   const std::int32_t h = stamp->height;
   PuffStamp* out = stamp_create(w + 2, h + 2, true);
@@ -265,21 +266,20 @@ PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy) {
 
 PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                             std::int32_t last_row) {
-  constexpr std::int32_t kWidest = INT32_MAX - 2;
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidest ||
-      stamp->height > kWidest)
+  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
+      stamp->height > kWidestShiftableStamp)
     return nullptr;
   const std::int32_t w = stamp->width;
   const std::int32_t h = stamp->height;
   if (first_row < 0 || first_row > last_row || last_row > h + 1) return nullptr;
-  fx = std::clamp(fx, -0.999f, 0.999f);
-  fy = std::clamp(fy, -0.999f, 0.999f);
+  fx = clamp_shift_fraction(fx);
+  fy = clamp_shift_fraction(fy);
   const std::int32_t rows = last_row - first_row + 1;
   PuffStamp* out = stamp_create(w + 2, rows, false);
   if (!out) return nullptr;
   const std::size_t n = static_cast<std::size_t>(w + 2) * static_cast<std::size_t>(rows);
   // The whole shift leaves both planes zero for these, as its rasters refuse them.
-  if (w + 2 > kMaxExtent || h + 2 > kMaxExtent || !std::isfinite(fx) || !std::isfinite(fy)) {
+  if (!stamp_shift_draws(w, h, fx, fy)) {
     std::fill(out->density, out->density + n, 0);
     std::fill(out->shade, out->shade + n, 0.0f);
     return out;

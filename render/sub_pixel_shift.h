@@ -12,6 +12,9 @@ inline constexpr std::uint16_t kSampleU16 = 1;  // unsigned 16-bit
 inline constexpr std::uint16_t kSampleU32 = 2;  // unsigned 32-bit
 inline constexpr std::uint16_t kSampleF32 = 3;  // 32-bit float
 
+// The largest width, height and channel count of a raster: its fields are 16-bit.
+inline constexpr std::int32_t kLargestRasterSide = 65535;
+
 // A raster descriptor: width x height pixels of `channels` interleaved samples, rows
 // following each other without gaps from `data`. It owns `data` when owns_data is 1.
 struct Raster {
