@@ -4,6 +4,7 @@
 // `shade` is the lighting, 0 in shadow to 1 fully lit. Both planes are row-major
 // with row stride `width`.
 #include <cstdint>
+#include <memory>
 
 struct PuffStamp {
   std::int32_t width = 0;
@@ -24,3 +25,9 @@ PuffStamp* stamp_create(std::int32_t width, std::int32_t height, bool clear);
 bool stamp_index_reach(PuffStamp* stamp);
 // Frees both planes, the index and the record; null is ignored.
 void stamp_free(PuffStamp* stamp);
+
+// A stamp owned by its holder: freed with stamp_free when the holder goes.
+struct StampDeleter {
+  void operator()(PuffStamp* stamp) const { stamp_free(stamp); }
+};
+using StampPtr = std::unique_ptr<PuffStamp, StampDeleter>;

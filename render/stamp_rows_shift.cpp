@@ -152,8 +152,7 @@ HWY_EXPORT(ShiftRows);
 
 bool shift_stamp_rows_into(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                            std::int32_t last_row, std::int32_t* density, float* shade) {
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
-      stamp->height > kWidestShiftableStamp)
+  if (!shiftable_stamp(stamp))
     return false;
   const std::int32_t w = stamp->width;
   const std::int32_t h = stamp->height;

@@ -17,6 +17,11 @@ inline float clamp_shift_fraction(float f) {
 
 // Stamp sides whose shifted size (two samples larger) int32 arithmetic can still hold.
 inline constexpr std::int32_t kWidestShiftableStamp = INT32_MAX - 2;
+// Whether a stamp can be shifted at all: one, with sides of 1..kWidestShiftableStamp.
+inline bool shiftable_stamp(const PuffStamp* stamp) {
+  return stamp != nullptr && stamp->width >= 1 && stamp->height >= 1 &&
+         stamp->width <= kWidestShiftableStamp && stamp->height <= kWidestShiftableStamp;
+}
 
 // Whether a stamp of w x h samples, moved by the held fractions fx, fy, shifts to
 // samples at all: its shifted size fits the shift's working rasters, and neither

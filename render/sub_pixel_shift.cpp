@@ -139,19 +139,17 @@ bool shift_plane_rows(const S* from, S* to, std::int32_t w, std::int32_t h, floa
 }
 
 // A one-channel descriptor over someone else's plane, or null.
-Raster* wrap_plane(void* plane, std::int32_t width, std::int32_t height, std::uint16_t type) {
-  Raster* r = raster_create(width, height, 1, type, false);
+RasterPtr wrap_plane(void* plane, std::int32_t width, std::int32_t height, std::uint16_t type) {
+  RasterPtr r(raster_create(width, height, 1, type, false));
   if (r) r->data = plane;
   return r;
 }
 
 void shift_plane(void* from, void* to, std::int32_t width, std::int32_t height, std::uint16_t type,
                  float fx, float fy) {
-  Raster* source = wrap_plane(from, width, height, type);
-  Raster* target = wrap_plane(to, width + 2, height + 2, type);
-  if (source && target) raster_shift(source, target, fx, fy);
-  raster_free(source);
-  raster_free(target);
+  const RasterPtr source = wrap_plane(from, width, height, type);
+  const RasterPtr target = wrap_plane(to, width + 2, height + 2, type);
+  if (source && target) raster_shift(source.get(), target.get(), fx, fy);
 }
 
 }  // namespace
@@ -233,22 +231,21 @@ bool raster_shift(const Raster* source, Raster* target, float dx, float dy) {
     return raster_copy(source, target);
   if (source->channels != target->channels || source->sample_type != target->sample_type) return false;
   if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
-  Raster* middle = raster_create(target->width, source->height, source->channels,
-                                 source->sample_type, true);
-  if (!middle) return false;
+  const RasterPtr held(raster_create(target->width, source->height, source->channels,
+                                    source->sample_type, true));
+  if (!held) return false;
+  Raster* middle = held.get();
   switch (source->sample_type) {
     case kSampleU8: shift_passes<std::uint8_t>(*source, *middle, *target, dx, dy); break;
     case kSampleU16: shift_passes<std::uint16_t>(*source, *middle, *target, dx, dy); break;
     case kSampleU32: shift_passes<std::uint32_t>(*source, *middle, *target, dx, dy); break;
     default: shift_passes<float>(*source, *middle, *target, dx, dy); break;
   }
-  raster_free(middle);
   return true;
 }
 
 PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy) {
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
-      stamp->height > kWidestShiftableStamp)
+  if (!shiftable_stamp(stamp))
     return nullptr;
   fx = clamp_shift_fraction(fx);
   fy = clamp_shift_fraction(fy);
@@ -266,8 +263,7 @@ PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy) {
 
 PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                             std::int32_t last_row) {
-  if (!stamp || stamp->width < 1 || stamp->height < 1 || stamp->width > kWidestShiftableStamp ||
-      stamp->height > kWidestShiftableStamp)
+  if (!shiftable_stamp(stamp))
     return nullptr;
   const std::int32_t w = stamp->width;
   const std::int32_t h = stamp->height;
@@ -275,23 +271,22 @@ PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int
   fx = clamp_shift_fraction(fx);
   fy = clamp_shift_fraction(fy);
   const std::int32_t rows = last_row - first_row + 1;
-  PuffStamp* out = stamp_create(w + 2, rows, false);
+  StampPtr out(stamp_create(w + 2, rows, false));
   if (!out) return nullptr;
   const std::size_t n = static_cast<std::size_t>(w + 2) * static_cast<std::size_t>(rows);
   // The whole shift leaves both planes zero for these, as its rasters refuse them.
   if (!stamp_shift_draws(w, h, fx, fy)) {
     std::fill(out->density, out->density + n, 0);
     std::fill(out->shade, out->shade + n, 0.0f);
-    return out;
+    return out.release();
   }
   // Densities are non-negative as built, so their bits are the same read as unsigned.
   if (!shift_plane_rows(reinterpret_cast<const std::uint32_t*>(stamp->density),
                         reinterpret_cast<std::uint32_t*>(out->density), w, h, fx, fy, first_row,
                         last_row) ||
       !shift_plane_rows(stamp->shade, out->shade, w, h, fx, fy, first_row, last_row)) {
-    stamp_free(out);
     return nullptr;
   }
   for (std::size_t i = 0; i < n; ++i) out->density[i] = std::clamp(out->density[i], 0, 256);
-  return out;
+  return out.release();
 }

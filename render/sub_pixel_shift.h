@@ -4,6 +4,7 @@
 // translation by a real offset (one horizontal, one vertical pass, double precision).
 // Nothing here keeps shared state; every call may run on any thread.
 #include <cstdint>
+#include <memory>
 
 #include "render/puff_stamp.h"
 
@@ -40,6 +41,11 @@ Raster* raster_create(std::int32_t width, std::int32_t height, std::int32_t chan
                       std::int32_t sample_type, bool allocate);
 // Frees `data` when owned, then the descriptor. Returns 0, or -1 for null.
 int raster_free(Raster* raster);
+// A raster owned by its holder: freed with raster_free when the holder goes.
+struct RasterDeleter {
+  void operator()(Raster* raster) const { raster_free(raster); }
+};
+using RasterPtr = std::unique_ptr<Raster, RasterDeleter>;
 // True when width, height, channels and sample type all agree (false when either is null).
 bool raster_same_geometry(const Raster* a, const Raster* b);
 // Copies the whole buffer when the geometries agree; false, copying nothing, otherwise

@@ -32,7 +32,6 @@ Brumel::Brumel() {
 }
 
 Brumel::~Brumel() {
-  for (PuffStamp* spare : spare_stamps) stamp_free(spare);
   if (system) ::destroy(system);
 }
 

@@ -242,5 +242,5 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   // since (empty before the first), and old planes kept for reuse until the next build.
   StampInputs stamp_inputs;
   std::vector<std::uint8_t> stamp_tried;
-  std::vector<PuffStamp*> spare_stamps;
+  std::vector<StampPtr> spare_stamps;
 };

@@ -24,10 +24,9 @@ void Brumel::draw_puff_reference(const Particle* p, std::int32_t first, std::int
   if (!place_puff(p, at)) return;
   const PuffStamp* base = system->stamps[at.level];
   if (!base) return;
-  PuffStamp* shifted = shift_stamp(base, at.fx, at.fy);
+  const StampPtr shifted(shift_stamp(base, at.fx, at.fy));
   if (!shifted) return;  // no memory for the copy: this band skips the particle
-  splat_stamp_reference(at.ix, at.iy, at.opacity, shifted, first, last, p);
-  stamp_free(shifted);
+  splat_stamp_reference(at.ix, at.iy, at.opacity, shifted.get(), first, last, p);
 }
 
 void Brumel::splat_stamp_reference(std::int32_t ix, std::int32_t iy, std::int32_t opacity,

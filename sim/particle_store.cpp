@@ -2,32 +2,46 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
 // Records come from malloc/calloc and are cleared with one fill, which needs plain data.
 static_assert(std::is_trivially_copyable_v<Particle> && std::is_trivially_copyable_v<CloudSystem>);
 
+namespace {
+
+// Memory from malloc/calloc, given back with free when its holder goes.
+struct FreeMemory {
+  void operator()(void* memory) const { std::free(memory); }
+};
+template <typename T>
+using MallocPtr = std::unique_ptr<T, FreeMemory>;
+
+// A block with its particles, freed together: a block not yet in a system.
+struct BlockFree {
+  void operator()(ParticleBlock* block) const {
+    std::free(block->particles);
+    std::free(block);
+  }
+};
+
+}  // namespace
+
 CloudSystem* create(std::int32_t block_size) {
   if (block_size < 1) return nullptr;
-  auto* system = static_cast<CloudSystem*>(std::calloc(1, sizeof(CloudSystem)));
+  MallocPtr<CloudSystem> system(static_cast<CloudSystem*>(std::calloc(1, sizeof(CloudSystem))));
   if (!system) return nullptr;
-  ParticleBlock* block = new_block(block_size);
-  auto** stamps = static_cast<PuffStamp**>(std::calloc(kStampCount, sizeof(PuffStamp*)));
-  if (!block || !stamps) {
-    if (block) std::free(block->particles);
-    std::free(block);
-    std::free(stamps);
-    std::free(system);
-    return nullptr;
-  }
-  system->blocks = block;
+  std::unique_ptr<ParticleBlock, BlockFree> block(new_block(block_size));
+  MallocPtr<PuffStamp*> stamps(static_cast<PuffStamp**>(std::calloc(kStampCount, sizeof(PuffStamp*))));
+  if (!block || !stamps) return nullptr;
   system->block_size = block_size;
   system->block_count = 1;
   system->free_list = block->particles;
   system->stamp_count = kStampCount;
-  system->stamps = stamps;
-  return system;
+  system->blocks = block.release();
+  system->stamps = stamps.release();
+  return system.release();
 }
 
 void destroy(CloudSystem* system) {
@@ -47,16 +61,13 @@ void destroy(CloudSystem* system) {
 
 ParticleBlock* new_block(std::int32_t n) {
   if (n < 1) return nullptr;
-  auto* block = static_cast<ParticleBlock*>(std::malloc(sizeof(ParticleBlock)));
+  MallocPtr<ParticleBlock> block(static_cast<ParticleBlock*>(std::malloc(sizeof(ParticleBlock))));
   if (!block) return nullptr;
   auto* particles = static_cast<Particle*>(std::calloc(static_cast<std::size_t>(n), sizeof(Particle)));
-  if (!particles) {
-    std::free(block);
-    return nullptr;
-  }
+  if (!particles) return nullptr;
   for (std::int32_t k = 0; k + 1 < n; ++k) particles[k].next = &particles[k + 1];
   *block = ParticleBlock{particles, n, nullptr};
-  return block;
+  return block.release();
 }
 
 Particle* take_particle(CloudSystem* system) {
@@ -141,13 +152,14 @@ void sort_live_by_depth(CloudSystem* system) {
   const std::int32_t n = system->live_count;
   if (n <= 0 || !system->live_list) return;
   // Without the array there is nowhere to sort; an unsorted frame beats a lost cloud.
-  auto** a = static_cast<Particle**>(std::malloc(static_cast<std::size_t>(n) * sizeof(Particle*)));
-  if (!a) return;
+  const MallocPtr<Particle*> held(
+      static_cast<Particle**>(std::malloc(static_cast<std::size_t>(n) * sizeof(Particle*))));
+  if (!held) return;
+  Particle** a = held.get();
   std::int32_t count = 0;
   for (Particle* p = system->live_list; p && count < n; p = p->next) a[count++] = p;
   quicksort_by_z(a, 0, count - 1);
   for (std::int32_t k = 0; k + 1 < count; ++k) a[k]->next = a[k + 1];
   a[count - 1]->next = nullptr;
   system->live_list = a[0];
-  std::free(a);
 }

@@ -97,26 +97,20 @@ void fill_shade(PuffStamp& stamp, std::int32_t big_r, const StampInputs& in) {
 }
 
 // Builds the stamp of radius r, reusing `spare` when it has the same side (its planes
-// are overwritten) and freeing it otherwise. Null when r is out of range or memory
-// runs out.
-PuffStamp* build_level(float r, const StampInputs& in, const PuffDensity& density,
-                       PuffStamp* spare) {
+// are overwritten; another is freed). Null when r is out of range or memory runs out.
+StampPtr build_level(float r, const StampInputs& in, const PuffDensity& density, StampPtr spare) {
   if (!(r >= 0.01f)) r = 0.01f;  // a NaN radius too
-  if (r > kMaxRadius) {
-    stamp_free(spare);
-    return nullptr;
-  }
+  if (r > kMaxRadius) return nullptr;
   const auto big_r = static_cast<std::int32_t>(std::ceil(r));
   const std::int32_t n = 2 * big_r + 1;
-  PuffStamp* stamp = spare;
+  StampPtr stamp = std::move(spare);
   if (!stamp || stamp->width != n || stamp->height != n) {
-    stamp_free(spare);
-    stamp = stamp_create(n, n, false);
+    stamp.reset(stamp_create(n, n, false));
     if (!stamp) return nullptr;
   }
   fill_density(*stamp, big_r, r, in.aspect_x, in.aspect_y, density);
   fill_shade(*stamp, big_r, in);
-  stamp_index_reach(stamp);  // without it the draw finds the reach itself
+  stamp_index_reach(stamp.get());  // without it the draw finds the reach itself
   return stamp;
 }
 
@@ -140,7 +134,7 @@ struct StampLevelsJob {
   const StampInputs* inputs;
   const PuffDensity* density;
   PuffStamp** stamps;
-  PuffStamp** spares;
+  StampPtr* spares;
   std::int32_t groups;
 
   void build_groups(std::int32_t first, std::int32_t last) {
@@ -149,8 +143,7 @@ struct StampLevelsJob {
         if (!in_group(place, g, groups)) continue;
         const std::int32_t level = (*levels)[place];
         stamps[level] = build_level(level_radius(inputs->frame_width, level), *inputs,
-                                    *density, spares[level]);
-        spares[level] = nullptr;
+                                    *density, std::move(spares[level])).release();
       }
     }
   }
@@ -162,7 +155,7 @@ PuffStamp* Brumel::build_stamp(float r, float ax, float ay) {
   const CloudSystem* s = system;
   if (!s) return nullptr;
   const StampInputs in = inputs_of(*s, frame_width, ax, ay);
-  return build_level(r, in, PuffDensity(in.fluffiness), nullptr);
+  return build_level(r, in, PuffDensity(in.fluffiness), nullptr).release();
 }
 
 void Brumel::invalidate_stamps() {
@@ -170,14 +163,13 @@ void Brumel::invalidate_stamps() {
   if (!s || !s->stamps) return;
   stamp_inputs = inputs_of(*s, frame_width, aspect_x, aspect_y);
   const auto count = static_cast<std::size_t>(s->stamp_count);
-  spare_stamps.resize(count, nullptr);
+  spare_stamps.resize(count);
   stamp_tried.assign(count, 0);
   // The old planes are kept aside until the next build, which overwrites those of the
   // same side instead of asking the system for fresh memory.
   for (std::size_t level = 0; level < count; ++level) {
     if (!s->stamps[level]) continue;
-    stamp_free(spare_stamps[level]);
-    spare_stamps[level] = s->stamps[level];
+    spare_stamps[level].reset(s->stamps[level]);
     s->stamps[level] = nullptr;
   }
 }
@@ -202,10 +194,7 @@ void Brumel::build_stamp_levels(const std::vector<std::int32_t>& levels) {
     run_parallel_job(&job, &StampLevelsJob::build_groups, groups);
   }
   // Planes not reused are given back: the table holds only what has been asked for.
-  for (PuffStamp*& spare : spare_stamps) {
-    stamp_free(spare);
-    spare = nullptr;
-  }
+  for (StampPtr& spare : spare_stamps) spare.reset();
 }
 
 void Brumel::rebuild_stamps() {

@@ -125,10 +125,9 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
   if (static_cast<std::int64_t>(f.w) * f.h > INT32_MAX) {
     // Lookups index the shifted stamp in int32; a stamp too large for that (none that
     // this node builds) takes the one-sample-at-a-time draw.
-    PuffStamp* whole = shift_stamp(&base, at.fx, at.fy);
+    const StampPtr whole(shift_stamp(&base, at.fx, at.fy));
     if (!whole) return;
-    splat_stamp_reference(at.ix, at.iy, at.opacity, whole, first, last, p);
-    stamp_free(whole);
+    splat_stamp_reference(at.ix, at.iy, at.opacity, whole.get(), first, last, p);
     return;
   }
 

@@ -15,10 +15,6 @@
 
 namespace {
 
-struct RasterDeleter {
-  void operator()(Raster* r) const { raster_free(r); }
-};
-using RasterPtr = std::unique_ptr<Raster, RasterDeleter>;
 using Ints = std::vector<std::int32_t>;
 using U16s = std::vector<std::uint16_t>;
 
