@@ -11,6 +11,8 @@
 #include "render/image_buffer.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace billow {
 
 constexpr std::int32_t kWidth = 1920;
@@ -89,3 +91,5 @@ struct BillowScene {
 };
 
 }  // namespace billow
+
+}  // namespace brumel

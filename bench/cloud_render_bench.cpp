@@ -12,6 +12,8 @@
 #include "billow_scene.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 using billow::BillowScene;
@@ -76,3 +78,5 @@ BENCHMARK(BM_DrawPuff)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace brumel

@@ -11,6 +11,8 @@
 #include "host/brumel_node.h"
 #include "frei0r/rgba8.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
@@ -70,3 +72,5 @@ void BM_BillowNodeFrame(benchmark::State& state) {
 BENCHMARK(BM_BillowNodeFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+}  // namespace brumel

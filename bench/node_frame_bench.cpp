@@ -10,6 +10,8 @@
 #include "host/brumel_node.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kWidth = 1280, kHeight = 720;
@@ -57,3 +59,5 @@ BENCHMARK(BM_DemoFrame)
     ->UseRealTime();
 
 }  // namespace
+
+}  // namespace brumel

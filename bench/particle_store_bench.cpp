@@ -4,6 +4,8 @@
 
 #include "sim/particle_store.h"
 
+namespace brumel {
+
 namespace {
 
 // Depth sort of a live list of state.range(0) particles with random depths. Before each
@@ -36,3 +38,5 @@ void BM_SortLiveByDepth(benchmark::State& state) {
 BENCHMARK(BM_SortLiveByDepth)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 #include "render/parallel.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 // The table build as it was before the fast build: free every level, then build each
@@ -122,3 +124,5 @@ void BM_StampTableMemory(benchmark::State& state) {
 BENCHMARK(BM_StampTableMemory)->ArgNames({"lazy"})->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace brumel

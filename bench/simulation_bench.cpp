@@ -4,6 +4,8 @@
 
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr std::int32_t kWidth = 720;
@@ -69,3 +71,5 @@ void BM_SimulationStep(benchmark::State& state) {
 BENCHMARK(BM_SimulationStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace brumel

@@ -14,6 +14,8 @@
 #include "sim/gradient_noise_rows.h"
 #include "sim/textured_rows.h"
 
+namespace brumel {
+
 namespace {
 
 using billow::BillowScene;
@@ -130,3 +132,5 @@ BENCHMARK(BM_TexturedBillowFrame)
     ->UseRealTime();
 
 }  // namespace
+
+}  // namespace brumel

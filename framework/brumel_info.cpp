@@ -1,5 +1,7 @@
 #include "framework/brumel_info.h"
 
+namespace brumel {
+
 std::array<ControlKv*, kControlCount> control_table(BrumelInfo& r) {
   return {
       &r.demos,          &r.restart,           &r.restart_preroll,   &r.preroll,
@@ -69,3 +71,5 @@ void apply_dimming_rule(BrumelInfo& info, DimmingRule rule) {
   const bool on = controls.checkbox->get_at(-1.0) != 0;
   for (ControlKv* dependent : controls.dependents()) dependent->set_dimmed(!on);
 }
+
+}  // namespace brumel

@@ -13,6 +13,8 @@
 #include "framework/image_slots.h"
 #include "framework/overlay_control_kv.h"
 
+namespace brumel {
+
 struct BrumelInfo {
   // --- image slots ---
   InputImageKv source_image;  // host input 0
@@ -152,3 +154,5 @@ std::optional<DimmingRule> dimming_rule_for(BrumelInfo& info, const ControlKv* c
 // Reads the rule's switch with get_at(-1.0), then calls set_dimmed on each dependent
 // in order: true while the switch is off, false while it is on.
 void apply_dimming_rule(BrumelInfo& info, DimmingRule rule);
+
+}  // namespace brumel

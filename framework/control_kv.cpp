@@ -4,6 +4,8 @@
 #include "assim/widgets.h"
 #include "render/int32_truncation.h"
 
+namespace brumel {
+
 namespace {
 
 CNumeric& number(CWidget* w) { return *static_cast<CNumeric*>(w); }
@@ -194,3 +196,5 @@ std::array<std::uint16_t, 4> ColourControlKv::get_at(double t) {
 
 void ButtonControlKv::set_shown(bool on) { pass_shown(on, 1); }
 void ButtonControlKv::set_dimmed(bool on) { pass_dimmed(on, 1); }
+
+}  // namespace brumel

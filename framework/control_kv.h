@@ -11,8 +11,11 @@
 #include <array>
 #include <cstdint>
 
+// The host's own classes (its services library), outside the project's namespace.
 class CWidget;
 class FXNode;
+
+namespace brumel {
 
 class ControlKv {
  public:
@@ -166,3 +169,5 @@ class ButtonControlKv final : public ControlKv {
   void set_shown(bool on) override;
   void set_dimmed(bool on) override;
 };
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 #include "render/degrees.h"
 #include "framework/overlay_kv.h"
 
+namespace brumel {
+
 namespace {
 
 
@@ -68,3 +70,5 @@ void OverlayKv::draw_circle(CircleOverlayKv& handle) {
     if (g == 1 || handle.radius_only == 0) draw_square(handle.grip_x[g], handle.grip_y[g]);
   }
 }
+
+}  // namespace brumel

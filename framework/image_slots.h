@@ -1,4 +1,7 @@
 #pragma once
+
+namespace brumel {
+
 // Image slots of the parameter record: the host adapter fills them for one render
 // and frees the buffers afterwards; the effect never frees them.
 
@@ -16,3 +19,5 @@ struct OutputImageKv {
   void* host_data[16] = {};
   ImageBuffer* image = nullptr;  // null outside a render
 };
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "framework/control_kv.h"
 #include "framework/overlay_kv.h"
 
+namespace brumel {
+
 namespace {
 
 
@@ -235,3 +237,5 @@ void CircleOverlayKv::apply(int phase, float, float) {
     if (writes_ry) notify(node, host_data[3]);
   }
 }
+
+}  // namespace brumel

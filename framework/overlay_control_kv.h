@@ -13,6 +13,8 @@
 // written or reported.
 #include <cstdint>
 
+namespace brumel {
+
 class OverlayKv;
 
 class OverlayControlKv {
@@ -90,3 +92,5 @@ class CircleOverlayKv final : public OverlayControlKv {
   float grip_x[3] = {};  // view pixels of grips 1..3 where they were last drawn
   float grip_y[3] = {};
 };
+
+}  // namespace brumel

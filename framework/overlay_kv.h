@@ -5,6 +5,8 @@
 // handle kinds (handle_drawing.cpp).
 #include <cstdint>
 
+namespace brumel {
+
 class CrosshairOverlayKv;
 class LineOverlayKv;
 class CircleOverlayKv;
@@ -68,3 +70,5 @@ class OverlayKv {
   // grips; stores all three grips in grip_x/grip_y.
   void draw_circle(CircleOverlayKv& handle);
 };
+
+}  // namespace brumel

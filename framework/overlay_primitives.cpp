@@ -15,6 +15,8 @@
 #include "render/degrees.h"
 #include "framework/overlay_kv.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
@@ -210,3 +212,5 @@ void OverlayKv::draw_arrow_head(float x1, float y1, float x2, float y2) {
                  static_cast<float>(y1 + length * std::sin(phi)));
   }
 }
+
+}  // namespace brumel

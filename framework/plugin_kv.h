@@ -3,6 +3,8 @@
 // calls the virtual operations; an effect derives from it and overrides what it needs.
 #include <cstdint>
 
+namespace brumel {
+
 class PluginKv {
  public:
   PluginKv() = default;
@@ -32,3 +34,5 @@ class PluginKv {
   bool skip_alpha = false;  // true: render() leaves out its final alpha copy
   int handle_hit = 0;       // set to 1 by an on-screen handle that takes a press
 };
+
+}  // namespace brumel

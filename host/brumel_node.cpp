@@ -7,6 +7,8 @@
 #include "host/widget_table.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 using widget_table::Axis;
@@ -143,3 +145,5 @@ void BrumelNode::bind_handles() {
        en::kLightTargetY, fx.light_source, fx.light_target);
   crosshair(fx.vanish_handle, kRed, en::kVanishX, en::kVanishY, fx.vanishing_point);
 }
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 #include "assim/fx_node.h"
 #include "render/image_buffer.h"
 
+namespace brumel {
+
 class Brumel;
 class ControlKv;
 
@@ -76,3 +78,5 @@ class BrumelNode : public FXNode {
   void create_widgets();
   void bind_handles();
 };
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 #include "host/brumel_node.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 using Reaction = void (Brumel::*)(ControlKv* changed, double time);
@@ -56,3 +58,5 @@ bool BrumelNode::notify_control_changed(CWidget* widget, int reason, double time
   if (d.ending == Ending::B) FXNode::notify_control_changed(widget, reason, time);
   return true;
 }
+
+}  // namespace brumel

@@ -7,6 +7,8 @@
 
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 // A control of the record that a preset may set.
@@ -137,3 +139,5 @@ void Brumel::apply_demo(ControlKv* /*changed*/, double /*time*/) {
     if (cell.present) assign(*this, row.control, cell);
   }
 }
+
+}  // namespace brumel

@@ -8,6 +8,10 @@
 
 #define BRUMEL_EXPORT extern "C" __attribute__((visibility("default")))
 
+using brumel::BrumelNode;
+using brumel::kBrumelNodeName;
+using brumel::kBrumelNodeUuid;
+
 namespace {
 
 // Null when the node's memory (or its widgets' or effect's) cannot be had.

@@ -9,6 +9,8 @@
 #include "host/image_conversion.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 void fill_input_slot(InputImageKv& slot, ImageBuffer* buffer, _image_str* image, int input,
@@ -133,3 +135,5 @@ bool BrumelNode::evaluate_controls(double time, bool flag) {
     for (ControlKv* control : control_table(*effect)) control->fetch();
   return FXNode::evaluate_controls(time, flag);
 }
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "host/sample_rows.h"
 #include "render/resampler.h"
 
+namespace brumel {
+
 namespace {
 
 std::size_t row_samples(const _image_str& image) {
@@ -83,3 +85,5 @@ void export_image(const ImageBuffer* buffer, _image_str* dst) {
   }
   dst->flags = static_cast<std::uint8_t>(dst->flags & ~kImageRowsReversed);
 }
+
+}  // namespace brumel

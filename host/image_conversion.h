@@ -16,6 +16,8 @@
 #include "assim/image.h"
 #include "render/image_buffer.h"
 
+namespace brumel {
+
 // Why `image` cannot be converted (a negative size, fewer than one channel, or no
 // samples for a non-empty image), or null when it can.
 const char* image_problem(const _image_str& image);
@@ -39,3 +41,5 @@ bool import_image_into(const _image_str* src, const _image_str* ref,
 // clears bit 3 of `dst`'s flags (also when there are no rows, or when `dst` has an
 // image_problem and so receives no samples). Nothing happens when either is null.
 void export_image(const ImageBuffer* buffer, _image_str* dst);
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include "assim/smp.h"
 #include "render/parallel.h"
 
+namespace brumel {
+
 int bridge_numprocs() { return smp_numprocs(); }
 
 void bridge_exec(SliceEntry entry, void* w0, void* w1, void* w2, void* w3, void* w4, void* w5) {
@@ -10,3 +12,5 @@ void bridge_exec(SliceEntry entry, void* w0, void* w1, void* w2, void* w3, void*
 }
 
 int bridge_id() { return smp_id(); }
+
+}  // namespace brumel

@@ -6,7 +6,7 @@
 #include <hwy/highway.h>
 
 HWY_BEFORE_NAMESPACE();
-namespace sample_rows_detail {
+namespace brumel::sample_rows_detail {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -101,20 +101,24 @@ void WidenRow(const std::uint16_t* src, std::int32_t width, int channels, std::u
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace sample_rows_detail
+}  // namespace brumel::sample_rows_detail
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace sample_rows_detail {
+namespace brumel::sample_rows_detail {
 HWY_EXPORT(NarrowRow);
 HWY_EXPORT(WidenRow);
-}  // namespace sample_rows_detail
+}  // namespace brumel::sample_rows_detail
+
+namespace brumel {
 
 void narrow_row(const std::uint16_t* src, int channels, std::int32_t width, std::uint16_t* dst) {
-  HWY_DYNAMIC_DISPATCH(sample_rows_detail::NarrowRow)(src, channels, width, dst);
+  HWY_DYNAMIC_DISPATCH(brumel::sample_rows_detail::NarrowRow)(src, channels, width, dst);
 }
 
 void widen_row(const std::uint16_t* src, std::int32_t width, int channels, std::uint16_t* dst) {
-  HWY_DYNAMIC_DISPATCH(sample_rows_detail::WidenRow)(src, width, channels, dst);
+  HWY_DYNAMIC_DISPATCH(brumel::sample_rows_detail::WidenRow)(src, width, channels, dst);
 }
+
+}  // namespace brumel
 #endif

@@ -3,6 +3,8 @@
 // chosen at run time. Nothing shared; any thread.
 #include <cstdint>
 
+namespace brumel {
+
 // One host row of `width` pixels of `channels` (1..4; other counts read as 3) 16-bit
 // samples into `width` RGBA pixels: each sample halved (s >> 1); grey fills the three
 // colours; without alpha, alpha is 32767.
@@ -11,3 +13,5 @@ void narrow_row(const std::uint16_t* src, int channels, std::int32_t width, std:
 // widened as (s << 1) | (s >> 14), so 32767 gives 65535; two channels take grey and
 // alpha, one takes grey.
 void widen_row(const std::uint16_t* src, std::int32_t width, int channels, std::uint16_t* dst);
+
+}  // namespace brumel

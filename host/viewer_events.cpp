@@ -3,6 +3,8 @@
 #include "host/brumel_node.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 // Pointer phases of the overlay.
@@ -59,3 +61,5 @@ bool BrumelNode::overlay_mouse(void* /*context*/, int kind, MouseEvent* event) {
       return false;
   }
 }
+
+}  // namespace brumel

@@ -1,5 +1,7 @@
 #include "host/widget_table.h"
 
+namespace brumel {
+
 namespace widget_table {
 
 CWidget* make_widget(FXNode& node, const Row& r) {
@@ -22,3 +24,5 @@ CWidget* make_widget(FXNode& node, const Row& r) {
 }
 
 }  // namespace widget_table
+
+}  // namespace brumel

@@ -12,6 +12,8 @@
 #include "framework/brumel_info.h"
 #include "host/widget_names.h"
 
+namespace brumel {
+
 namespace widget_table {
 
 enum class Axis { None, X, Y };
@@ -171,3 +173,5 @@ inline constexpr int kLightTargetX = 63, kLightTargetY = 64;
 CWidget* make_widget(FXNode& node, const Row& row);
 
 }  // namespace widget_table
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 
 #include "render/parallel.h"
 
+namespace brumel {
+
 ImageBuffer::ImageBuffer(std::int32_t w, std::int32_t h, std::uint16_t* memory)
     : width(w), height(h) {
   if (w < 0 || h < 0) throw std::bad_array_new_length();
@@ -86,3 +88,5 @@ void ImageBuffer::run_parallel(void (ImageBuffer::*worker)(std::int32_t, std::in
                                std::int32_t count) {
   run_parallel_job(this, worker, count);
 }
+
+}  // namespace brumel

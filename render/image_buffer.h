@@ -5,6 +5,8 @@
 // buffer may wrap pixel memory the caller owns.
 #include <cstdint>
 
+namespace brumel {
+
 class ImageBuffer {
  public:
   static constexpr std::int32_t kImageMax = 32767;
@@ -51,3 +53,5 @@ class ImageBuffer {
   // buffer so; copyScaled passes it on). Lets the renderer skip clamps that cannot bite.
   bool samplesInRange = false;
 };
+
+}  // namespace brumel

@@ -6,7 +6,11 @@
 #include <cstdint>
 #include <limits>
 
+namespace brumel {
+
 inline std::int32_t truncate_to_int32(double v) {
   if (!(v > -2147483649.0 && v < 2147483648.0)) return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(v);
 }
+
+}  // namespace brumel

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace brumel {
+
 // --- The bridge to the host's service, implemented by the host adapter. ---
 
 // An entry of the host's service: it receives the six words given to bridge_exec.
@@ -120,3 +122,5 @@ void run_parallel_bands(T* object, void (T::*worker)(std::int32_t, std::int32_t)
   BandJob<T> job{worker, count, std::max(min_band, (count + bands - 1) / bands)};
   bridge_exec(&parallel_bands<T>, object, &job, nullptr, nullptr, nullptr, nullptr);
 }
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <new>
 
+namespace brumel {
+
 PuffStamp* stamp_create(std::int32_t width, std::int32_t height, bool clear) {
   if (width < 1 || height < 1) return nullptr;
   const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -49,3 +51,5 @@ void stamp_free(PuffStamp* stamp) {
   std::free(stamp->shade);
   delete stamp;
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace brumel {
+
 struct PuffStamp {
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -31,3 +33,5 @@ struct StampDeleter {
   void operator()(PuffStamp* stamp) const { stamp_free(stamp); }
 };
 using StampPtr = std::unique_ptr<PuffStamp, StampDeleter>;
+
+}  // namespace brumel

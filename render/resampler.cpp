@@ -7,6 +7,8 @@
 #include <new>
 #include <numbers>
 
+namespace brumel {
+
 namespace {
 
 double cubic_convolution(double x, double a) {
@@ -164,3 +166,5 @@ int Resampler::resample(const ImageBuffer& from, ImageBuffer& to) {
   target = nullptr;
   return 1;
 }
+
+}  // namespace brumel

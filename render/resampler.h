@@ -6,6 +6,8 @@
 
 #include "render/image_buffer.h"
 
+namespace brumel {
+
 class Resampler {
  public:
   static constexpr std::int32_t kKernelEntries = 1537;
@@ -54,3 +56,5 @@ class Resampler {
   void filter_sample(std::int32_t k, At at, std::uint16_t* out) const;
   double weight(double distance_steps) const;
 };
+
+}  // namespace brumel

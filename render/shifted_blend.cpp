@@ -18,7 +18,7 @@
 #include "render/stamp_shift_limits.h"
 #include "render/sub_pixel_shift.h"
 
-namespace shifted_blend_detail {
+namespace brumel::shifted_blend_detail {
 
 // Columns lo..hi-1 (empty when lo >= hi).
 struct Span {
@@ -79,7 +79,7 @@ inline float mix_shade(float l, float r, double w) {
 
 inline std::int32_t clamp_sample(std::int32_t v) { return v < 0 ? 0 : (v > 32767 ? 32767 : v); }
 
-}  // namespace shifted_blend_detail
+}  // namespace brumel::shifted_blend_detail
 #endif  // BRUMEL_SHIFTED_BLEND_ONCE
 
 #undef HWY_TARGET_INCLUDE
@@ -88,7 +88,7 @@ inline std::int32_t clamp_sample(std::int32_t v) { return v < 0 ? 0 : (v > 32767
 #include <hwy/highway.h>
 
 HWY_BEFORE_NAMESPACE();
-namespace shifted_blend_detail {
+namespace brumel::shifted_blend_detail {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -350,17 +350,19 @@ bool BlendShiftedStamp(const ShiftedBlend& job) {
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace shifted_blend_detail
+}  // namespace brumel::shifted_blend_detail
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace shifted_blend_detail {
+namespace brumel::shifted_blend_detail {
 HWY_EXPORT(BlendShiftedStamp);
-}  // namespace shifted_blend_detail
+}  // namespace brumel::shifted_blend_detail
+
+namespace brumel {
 
 bool blend_shifted_stamp(const ShiftedBlend& job) {
   if (!job.stamp || !job.rows) return false;
-  return HWY_DYNAMIC_DISPATCH(shifted_blend_detail::BlendShiftedStamp)(job);
+  return HWY_DYNAMIC_DISPATCH(brumel::shifted_blend_detail::BlendShiftedStamp)(job);
 }
 
 bool rows_in_range(std::uint16_t* const* rows, std::int32_t width, std::int32_t first,
@@ -372,4 +374,6 @@ bool rows_in_range(std::uint16_t* const* rows, std::int32_t width, std::int32_t 
   }
   return (any & 0x8000u) == 0;
 }
+
+}  // namespace brumel
 #endif  // HWY_ONCE

@@ -8,6 +8,8 @@
 
 #include "render/puff_stamp.h"
 
+namespace brumel {
+
 struct ShiftedBlend {
   const PuffStamp* stamp = nullptr;  // the unshifted stamp (densities 0..2^31-1)
   float fx = 0.0f;                   // sub-pixel fractions, clamped to -0.999..0.999 inside
@@ -32,3 +34,5 @@ bool blend_shifted_stamp(const ShiftedBlend& job);
 // Whether every sample of rows first..last (width pixels of 4 samples) is at most 32767.
 bool rows_in_range(std::uint16_t* const* rows, std::int32_t width, std::int32_t first,
                    std::int32_t last);
+
+}  // namespace brumel

@@ -14,7 +14,7 @@
 
 #ifndef BRUMEL_STAMP_ROWS_SHIFT_ONCE
 #define BRUMEL_STAMP_ROWS_SHIFT_ONCE
-namespace brumel_stamp_rows_shift {
+namespace brumel::stamp_rows_shift {
 
 // The weight of the right-hand tap and the offset of the left-hand one for a fraction
 // f in -0.999..0.999 (whole part 0): target sample k reads source samples k + offset and
@@ -44,7 +44,7 @@ inline Scratch& scratch() {
   return s;
 }
 
-}  // namespace brumel_stamp_rows_shift
+}  // namespace brumel::stamp_rows_shift
 #endif  // BRUMEL_STAMP_ROWS_SHIFT_ONCE
 
 #undef HWY_TARGET_INCLUDE
@@ -53,7 +53,7 @@ inline Scratch& scratch() {
 #include <hwy/highway.h>
 
 HWY_BEFORE_NAMESPACE();
-namespace brumel_stamp_rows_shift {
+namespace brumel::stamp_rows_shift {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -142,13 +142,15 @@ void ShiftRows(const PuffStamp& stamp, Taps tx, Taps ty, std::int32_t first, std
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace brumel_stamp_rows_shift
+}  // namespace brumel::stamp_rows_shift
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace brumel_stamp_rows_shift {
+namespace brumel::stamp_rows_shift {
 HWY_EXPORT(ShiftRows);
-}  // namespace brumel_stamp_rows_shift
+}  // namespace brumel::stamp_rows_shift
+
+namespace brumel {
 
 bool shift_stamp_rows_into(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                            std::int32_t last_row, std::int32_t* density, float* shade) {
@@ -166,9 +168,11 @@ bool shift_stamp_rows_into(const PuffStamp* stamp, float fx, float fy, std::int3
     std::fill(shade, shade + n, 0.0f);
     return true;
   }
-  using brumel_stamp_rows_shift::taps_of;
-  HWY_DYNAMIC_DISPATCH(brumel_stamp_rows_shift::ShiftRows)(*stamp, taps_of(fx), taps_of(fy),
+  using brumel::stamp_rows_shift::taps_of;
+  HWY_DYNAMIC_DISPATCH(brumel::stamp_rows_shift::ShiftRows)(*stamp, taps_of(fx), taps_of(fy),
                                                            first_row, last_row, density, shade);
   return true;
 }
+
+}  // namespace brumel
 #endif  // HWY_ONCE

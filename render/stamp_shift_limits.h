@@ -8,6 +8,8 @@
 
 #include "render/sub_pixel_shift.h"
 
+namespace brumel {
+
 // A shift moves a stamp by less than one sample each way: larger fractions are
 // held to this, so the shifted stamp is always the source plus one sample a side.
 inline constexpr float kLargestShiftFraction = 0.999f;
@@ -30,3 +32,5 @@ inline bool stamp_shift_draws(std::int32_t w, std::int32_t h, float fx, float fy
   return w + 2 <= kLargestRasterSide && h + 2 <= kLargestRasterSide && std::isfinite(fx) &&
          std::isfinite(fy);
 }
+
+}  // namespace brumel

@@ -13,6 +13,8 @@
 
 #include "render/stamp_shift_limits.h"
 
+namespace brumel {
+
 namespace {
 
 std::int64_t bytes_per_sample(std::int32_t sample_type) {
@@ -290,3 +292,5 @@ PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int
   for (std::size_t i = 0; i < n; ++i) out->density[i] = std::clamp(out->density[i], 0, 256);
   return out.release();
 }
+
+}  // namespace brumel

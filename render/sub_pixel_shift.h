@@ -8,6 +8,8 @@
 
 #include "render/puff_stamp.h"
 
+namespace brumel {
+
 inline constexpr std::uint16_t kSampleU8 = 0;   // unsigned 8-bit
 inline constexpr std::uint16_t kSampleU16 = 1;  // unsigned 16-bit
 inline constexpr std::uint16_t kSampleU32 = 2;  // unsigned 32-bit
@@ -81,3 +83,5 @@ PuffStamp* shift_stamp(const PuffStamp* stamp, float fx, float fy);
 // empty or reaches outside rows 0..height + 1 of the shifted stamp, or memory runs out.
 PuffStamp* shift_stamp_rows(const PuffStamp* stamp, float fx, float fy, std::int32_t first_row,
                             std::int32_t last_row);
+
+}  // namespace brumel

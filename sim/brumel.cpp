@@ -7,6 +7,8 @@
 #include "render/image_buffer.h"
 #include "render/parallel.h"
 
+namespace brumel {
+
 namespace {
 
 // A NaN on either side counts as a change.
@@ -28,11 +30,11 @@ Brumel::Brumel() {
   random_state = -1;
   fill_random_table(random_table, random_state);
   // A store that cannot be had leaves `system` null; render then only copies.
-  system = ::create(kBlockSize);
+  system = brumel::create(kBlockSize);
 }
 
 Brumel::~Brumel() {
-  if (system) ::destroy(system);
+  if (system) brumel::destroy(system);
 }
 
 int Brumel::abort_requested() { return 0; }
@@ -55,7 +57,7 @@ float Brumel::part_var_1(float mean, float spread, std::int32_t& cursor) {
 }
 
 double Brumel::gradient_noise(float x, float y, float z) {
-  return ::gradient_noise(gradient_table, x, y, z);
+  return brumel::gradient_noise(gradient_table, x, y, z);
 }
 
 void Brumel::start_output(ImageBuffer& out, const ImageBuffer& source) const {
@@ -120,7 +122,7 @@ void Brumel::render() {
   const std::int32_t n = preroll_frames.value;
 
   if (restart_requested) {
-    ::restart(system);  // the store operation, not the Restart control
+    brumel::restart(system);  // the store operation, not the Restart control
     restart_requested = 0;
     random_cursor = 0;
   }
@@ -137,3 +139,5 @@ void Brumel::render() {
 
   if (!skip_alpha && !element_only) out->copyAlphaFrom(*source);
 }
+
+}  // namespace brumel

@@ -12,6 +12,8 @@
 #include "sim/particle_store.h"
 #include "sim/random_material.h"
 
+namespace brumel {
+
 class ControlKv;
 
 // Where and how one particle is drawn this frame: its stamp level, opacity A (1..32767),
@@ -244,3 +246,5 @@ class Brumel : public PluginKv, public BrumelInfo, public OverlayKv {
   std::vector<std::uint8_t> stamp_tried;
   std::vector<StampPtr> spare_stamps;
 };
+
+}  // namespace brumel

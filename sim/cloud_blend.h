@@ -6,6 +6,8 @@
 #include "render/image_buffer.h"
 #include "sim/particle_store.h"
 
+namespace brumel {
+
 inline std::int32_t clamp_sample(std::int32_t v) {
   return v < 0 ? 0 : (v > ImageBuffer::kImageMax ? ImageBuffer::kImageMax : v);
 }
@@ -36,3 +38,5 @@ inline void blend_sample(std::uint16_t* px, std::int32_t a, float sh_v, const Cl
   }
   px[3] = static_cast<std::uint16_t>(clamp_sample((px[3] * keep + a * 32767) >> 15));
 }
+
+}  // namespace brumel

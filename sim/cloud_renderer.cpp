@@ -13,6 +13,8 @@
 #include "sim/brumel.h"
 #include "sim/cloud_blend.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr std::int32_t kTopLevel = 160;
@@ -195,3 +197,5 @@ void Brumel::splat_stamp(std::int32_t ix, std::int32_t iy, std::int32_t opacity,
                          const Particle* p) {
   splat_stamp_reference(ix, iy, opacity, stamp, first, last, p);
 }
+
+}  // namespace brumel

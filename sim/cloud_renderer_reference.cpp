@@ -10,6 +10,8 @@
 #include "sim/brumel.h"
 #include "sim/cloud_blend.h"
 
+namespace brumel {
+
 void Brumel::render_band_reference(std::int32_t first, std::int32_t last) {
   CloudSystem* s = system;
   if (!s || first > last || s->live_count <= 0) return;
@@ -84,3 +86,5 @@ void Brumel::splat_stamp_reference(std::int32_t ix, std::int32_t iy, std::int32_
     }
   }
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 
 #include "sim/brumel.h"
 
+namespace brumel {
+
 void Brumel::controls_changed() {
   for (DimmingRule rule : kDimmingRules) apply_dimming_rule(*this, rule);
   sync_mode(&mode, -1.0);
@@ -61,3 +63,5 @@ void Brumel::pointer(int phase, float x, float y) {
     wind_line.pointer(phase, x, y);
   }
 }
+
+}  // namespace brumel

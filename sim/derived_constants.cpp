@@ -6,6 +6,8 @@
 #include "sim/brumel.h"
 #include "render/degrees.h"
 
+namespace brumel {
+
 namespace {
 
 
@@ -159,3 +161,5 @@ bool Brumel::derive_stamp_inputs(CloudSystem* s) {
   changed |= store_watched(s->texture_mag, static_cast<float>(texture_mag.value * 0.01));
   return changed;
 }
+
+}  // namespace brumel

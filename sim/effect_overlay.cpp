@@ -3,6 +3,8 @@
 
 #include "sim/brumel.h"
 
+namespace brumel {
+
 // The viewer overlay of the effect: the particle wireframe, the side view of the
 // particles' depth, and the handles. It reads the controls' cached values and the
 // simulation as the last render left it, and writes only the handles' geometry.
@@ -162,3 +164,5 @@ void Brumel::draw() {
                    light_line);
   }
 }
+
+}  // namespace brumel

@@ -14,7 +14,7 @@
 
 #ifndef BRUMEL_GRADIENT_NOISE_ROWS_ONCE
 #define BRUMEL_GRADIENT_NOISE_ROWS_ONCE
-namespace brumel_noise_rows {
+namespace brumel::noise_rows {
 
 // Floor, offset within the cell and s-curve of one coordinate, as gradient_noise forms them.
 struct Cell {
@@ -100,7 +100,7 @@ inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int3
   return r;
 }
 
-}  // namespace brumel_noise_rows
+}  // namespace brumel::noise_rows
 #endif  // BRUMEL_GRADIENT_NOISE_ROWS_ONCE
 
 #undef HWY_TARGET_INCLUDE
@@ -109,7 +109,7 @@ inline RowSetup setup_row(const GradientTable& table, std::int32_t lo, std::int3
 #include <hwy/highway.h>
 
 HWY_BEFORE_NAMESPACE();
-namespace brumel_noise_rows {
+namespace brumel::noise_rows {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -238,13 +238,15 @@ void NoiseRow(const GradientTable& table, const NoiseColumns& columns, std::size
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace brumel_noise_rows
+}  // namespace brumel::noise_rows
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace brumel_noise_rows {
+namespace brumel::noise_rows {
 HWY_EXPORT(NoiseRow);
-}  // namespace brumel_noise_rows
+}  // namespace brumel::noise_rows
+
+namespace brumel {
 
 void noise_columns(const float* x, std::size_t count, NoiseColumns& columns) {
   columns.cell.resize(count);
@@ -253,7 +255,7 @@ void noise_columns(const float* x, std::size_t count, NoiseColumns& columns) {
   columns.lo = INT32_MAX;
   columns.hi = INT32_MIN;
   for (std::size_t n = 0; n < count; ++n) {
-    const brumel_noise_rows::Cell c = brumel_noise_rows::cell_of(x[n]);
+    const brumel::noise_rows::Cell c = brumel::noise_rows::cell_of(x[n]);
     columns.cell[n] = c.i;
     columns.offset[n] = c.f;
     columns.curve[n] = c.s;
@@ -264,11 +266,13 @@ void noise_columns(const float* x, std::size_t count, NoiseColumns& columns) {
 
 void gradient_noise_row(const GradientTable& table, const NoiseColumns& columns,
                         std::size_t first, std::size_t count, float y, float z, double* out) {
-  HWY_DYNAMIC_DISPATCH(brumel_noise_rows::NoiseRow)(table, columns, first, count, y, z, out);
+  HWY_DYNAMIC_DISPATCH(brumel::noise_rows::NoiseRow)(table, columns, first, count, y, z, out);
 }
 
 void gradient_noise_row_reference(const GradientTable& table, const float* x, std::size_t count,
                                   float y, float z, double* out) {
   for (std::size_t n = 0; n < count; ++n) out[n] = gradient_noise(table, x[n], y, z);
 }
+
+}  // namespace brumel
 #endif  // HWY_ONCE

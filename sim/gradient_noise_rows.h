@@ -9,6 +9,8 @@
 
 #include "sim/random_material.h"
 
+namespace brumel {
+
 // The part of the noise that depends on x alone, for a row of x values: every row sampled
 // at the same x (each stamp row of a textured puff) shares it.
 struct NoiseColumns {
@@ -32,3 +34,5 @@ void gradient_noise_row(const GradientTable& table, const NoiseColumns& columns,
 // reference of the above.
 void gradient_noise_row_reference(const GradientTable& table, const float* x, std::size_t count,
                                   float y, float z, double* out);
+
+}  // namespace brumel

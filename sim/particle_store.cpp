@@ -6,6 +6,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace brumel {
+
 // Records come from malloc/calloc and are cleared with one fill, which needs plain data.
 static_assert(std::is_trivially_copyable_v<Particle> && std::is_trivially_copyable_v<CloudSystem>);
 
@@ -163,3 +165,5 @@ void sort_live_by_depth(CloudSystem* system) {
   a[count - 1]->next = nullptr;
   system->live_list = a[0];
 }
+
+}  // namespace brumel

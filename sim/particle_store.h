@@ -7,6 +7,8 @@
 
 #include "render/puff_stamp.h"
 
+namespace brumel {
+
 // One particle. Positions are fractions of the frame (x of the width, y of the
 // height); z is depth. Zero in every field when taken from the store.
 struct Particle {
@@ -112,3 +114,5 @@ void restart(CloudSystem* system);
 // particular quicksort yields, which fixes the painting order. When the temporary
 // pointer array cannot be allocated the list is left as it is.
 void sort_live_by_depth(CloudSystem* system);
+
+}  // namespace brumel

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace brumel {
+
 namespace {
 
 constexpr std::int32_t kTop = 257;
@@ -104,3 +106,5 @@ void PuffDensity::fill(const float* v, std::int32_t count, std::int32_t* out) co
     out[i] = (k == kTop || x <= below_[k + 1]) ? k : exact(x);
   }
 }
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace brumel {
+
 // The density of one falloff, straight from the library's sin and pow. Values that are
 // not a number or below 0 give 0, values beyond int32 give its largest value.
 std::int32_t puff_density(float v, float fluffiness);
@@ -30,3 +32,5 @@ class PuffDensity {
   std::vector<float> at_least_;
   std::vector<float> below_;
 };
+
+}  // namespace brumel

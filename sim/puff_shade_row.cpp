@@ -11,7 +11,7 @@
 #include <limits>
 
 HWY_BEFORE_NAMESPACE();
-namespace brumel_shade {
+namespace brumel::shade {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -78,17 +78,19 @@ void ShadeFactorsKernel(const ShadeFactors& a, float* HWY_RESTRICT inv_out,
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace brumel_shade
+}  // namespace brumel::shade
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace brumel_shade {
+namespace brumel::shade {
 HWY_EXPORT(ShadeRowKernel);
 HWY_EXPORT(ShadeFactorsKernel);
-}  // namespace brumel_shade
+}  // namespace brumel::shade
+
+namespace brumel {
 
 void shade_factors(const ShadeFactors& a, float* inv, float* lift) {
-  HWY_DYNAMIC_DISPATCH(brumel_shade::ShadeFactorsKernel)(a, inv, lift);
+  HWY_DYNAMIC_DISPATCH(brumel::shade::ShadeFactorsKernel)(a, inv, lift);
 }
 
 void shade_factors_scalar(const ShadeFactors& a, float* inv, float* lift) {
@@ -103,7 +105,7 @@ void shade_factors_scalar(const ShadeFactors& a, float* inv, float* lift) {
 }
 
 void shade_row(const ShadeRow& a, float* out) {
-  HWY_DYNAMIC_DISPATCH(brumel_shade::ShadeRowKernel)(a, out);
+  HWY_DYNAMIC_DISPATCH(brumel::shade::ShadeRowKernel)(a, out);
 }
 
 void shade_row_scalar(const ShadeRow& a, float* out) {
@@ -124,4 +126,6 @@ void shade_row_scalar(const ShadeRow& a, float* out) {
     out[k] = shade;
   }
 }
+
+}  // namespace brumel
 #endif  // HWY_ONCE

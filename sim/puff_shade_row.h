@@ -2,6 +2,8 @@
 // One row of a stamp's shade plane from its per-column lighting factors.
 #include <cstdint>
 
+namespace brumel {
+
 // The lighting of row offset `row`: for column k (offset i = k - half) the term
 // dot = i * inv[k] * light_x + lift[k] + row * inv[k] * light_y, classified into the band
 // lo..hi: 0 at or below lo, 1 at or above hi, else (dot - lo) / two_c when above 0, else 0.
@@ -32,3 +34,5 @@ struct ShadeFactors {
 };
 void shade_factors(const ShadeFactors& a, float* inv, float* lift);
 void shade_factors_scalar(const ShadeFactors& a, float* inv, float* lift);
+
+}  // namespace brumel

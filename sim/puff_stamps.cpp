@@ -13,6 +13,8 @@
 #include "sim/puff_density.h"
 #include "sim/puff_shade_row.h"
 
+namespace brumel {
+
 namespace {
 
 // Radii above this would give stamps too large for the sub-pixel shift (a side above
@@ -219,3 +221,5 @@ void Brumel::prepare_stamps() {
   }
   build_stamp_levels(wanted_levels);
 }
+
+}  // namespace brumel

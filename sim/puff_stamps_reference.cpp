@@ -9,6 +9,8 @@
 #include "sim/puff_density.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 // Radii above this would give stamps too large for the sub-pixel shift (a side above
@@ -130,3 +132,5 @@ PuffStamp* Brumel::build_stamp_reference(float r, float ax, float ay) {
   fill_reference_shade(stamp, big_r, *s);
   return stamp;
 }
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace brumel {
+
 namespace {
 
 // Program-wide shuffle state. Every caller starts from a non-positive state word,
@@ -176,3 +178,5 @@ float draw_var_1(const float* table, float mean, float spread, std::int32_t& cur
   const double u = cursor_draw(table, cursor, in_mp_region, kVar1Warning);
   return static_cast<float>((u + u - 1.0) * spread + mean);
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+namespace brumel {
+
 // Next value of the minimal standard generator with a 32-entry shuffle, in (0, 1).
 // `state` <= 0 (or a never-initialised shuffle) restarts the sequence from -state
 // (at least 1). The shuffle is program-wide and unguarded: one caller at a time.
@@ -48,3 +50,5 @@ float draw_rand_11(const float* table, std::int32_t& cursor, std::int32_t in_mp_
 // (2u - 1) * spread + mean, formed in double and rounded once.
 float draw_var_1(const float* table, float mean, float spread, std::int32_t& cursor,
                  std::int32_t in_mp_region);
+
+}  // namespace brumel

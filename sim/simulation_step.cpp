@@ -11,6 +11,8 @@
 #include "render/int32_truncation.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr double kBirthThreshold = 0.001;
@@ -138,7 +140,7 @@ void Brumel::give_births(CloudSystem* s, std::int32_t wanted) {
 
 Particle* Brumel::place_particle(CloudSystem* s, const BirthPoint& b, std::int32_t life,
                                  std::int32_t limit) {
-  Particle* p = ::take_particle(s);
+  Particle* p = brumel::take_particle(s);
   if (!p) return nullptr;
   p->prev_x = p->x = b.x;
   p->prev_y = p->y = b.y;
@@ -173,7 +175,7 @@ Particle* Brumel::place_particle(CloudSystem* s, const BirthPoint& b, std::int32
 void Brumel::draw_step(CloudSystem* s) {
   // Pre-roll steps and Wireframe mode draw nothing.
   if (preroll_requested != 0 || mode.value != 1) return;
-  if (s->live_count > 0) ::sort_live_by_depth(s);
+  if (s->live_count > 0) brumel::sort_live_by_depth(s);
   // A frame simulated without drawing still sorts, so that the painter's order of
   // later frames is that of a drawn run.
   if (draw_suppressed) return;
@@ -195,7 +197,7 @@ void Brumel::advance_particles(CloudSystem* s, std::int32_t frame) {
     next = p->next;
     ++p->age;
     if (p->age >= p->lifetime || p->age >= p->max_age) {
-      ::release(s, p, prev);
+      brumel::release(s, p, prev);
       continue;
     }
 
@@ -270,3 +272,5 @@ void Brumel::constrain(const CloudSystem* s, Particle* p) {
     p->vy += s->perp_y * g;
   }
 }
+
+}  // namespace brumel

@@ -16,6 +16,8 @@
 #include "sim/gradient_noise_rows.h"
 #include "sim/textured_rows.h"
 
+namespace brumel {
+
 namespace {
 
 // Reused by every puff a thread draws: once grown to the largest stamp, a draw allocates
@@ -164,3 +166,5 @@ void Brumel::draw_textured_puff(const Particle* p, const PuffStamp& base, const 
     blend_textured_row(px, own, look, k.density.data(), k.shade.data(), cols, a_row, colours);
   }
 }
+
+}  // namespace brumel

@@ -10,7 +10,7 @@
 
 #ifndef BRUMEL_TEXTURED_ROWS_ONCE
 #define BRUMEL_TEXTURED_ROWS_ONCE
-namespace brumel_textured_rows {
+namespace brumel::textured_rows {
 
 // One sample of each step, as the one-sample-at-a-time draw has it; the vector forms
 // finish their rows with these.
@@ -41,7 +41,7 @@ inline void blend_one(std::uint16_t* px, std::int32_t own, std::int32_t look,
   blend_sample(px, (d * a_row) >> 8, sh, colours);
 }
 
-}  // namespace brumel_textured_rows
+}  // namespace brumel::textured_rows
 #endif  // BRUMEL_TEXTURED_ROWS_ONCE
 
 #undef HWY_TARGET_INCLUDE
@@ -50,7 +50,7 @@ inline void blend_one(std::uint16_t* px, std::int32_t own, std::int32_t look,
 #include <hwy/highway.h>
 
 HWY_BEFORE_NAMESPACE();
-namespace brumel_textured_rows {
+namespace brumel::textured_rows {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -156,27 +156,29 @@ void BlendRow(std::uint16_t* px, const std::int32_t* own, const std::int32_t* lo
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace brumel_textured_rows
+}  // namespace brumel::textured_rows
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-namespace brumel_textured_rows {
+namespace brumel::textured_rows {
 HWY_EXPORT(LookupRow);
 HWY_EXPORT(BlendRow);
-}  // namespace brumel_textured_rows
+}  // namespace brumel::textured_rows
+
+namespace brumel {
 
 void texture_lookup_row(const double* g1, const double* g2, std::size_t count,
                         std::int32_t i_first, std::int32_t j, double mag, std::int32_t w,
                         std::int32_t h, std::int32_t* look, std::int32_t* row_lo,
                         std::int32_t* row_hi) {
-  HWY_DYNAMIC_DISPATCH(brumel_textured_rows::LookupRow)(g1, g2, count, i_first, j, mag, w, h,
+  HWY_DYNAMIC_DISPATCH(brumel::textured_rows::LookupRow)(g1, g2, count, i_first, j, mag, w, h,
                                                         look, row_lo, row_hi);
 }
 
 void blend_textured_row(std::uint16_t* px, const std::int32_t* own, const std::int32_t* look,
                         const std::int32_t* density, const float* shade, std::size_t count,
                         std::int32_t a_row, const CloudColours& colours) {
-  HWY_DYNAMIC_DISPATCH(brumel_textured_rows::BlendRow)(px, own, look, density, shade, count,
+  HWY_DYNAMIC_DISPATCH(brumel::textured_rows::BlendRow)(px, own, look, density, shade, count,
                                                        a_row, colours);
 }
 
@@ -185,7 +187,7 @@ void texture_lookup_row_reference(const double* g1, const double* g2, std::size_
                                   std::int32_t w, std::int32_t h, std::int32_t* look,
                                   std::int32_t* row_lo, std::int32_t* row_hi) {
   for (std::size_t n = 0; n < count; ++n)
-    brumel_textured_rows::lookup_one(g1[n], g2[n], i_first + static_cast<std::int32_t>(n), j,
+    brumel::textured_rows::lookup_one(g1[n], g2[n], i_first + static_cast<std::int32_t>(n), j,
                                      mag, w, h, look + n, row_lo, row_hi);
 }
 
@@ -194,6 +196,8 @@ void blend_textured_row_reference(std::uint16_t* px, const std::int32_t* own,
                                   const float* shade, std::size_t count, std::int32_t a_row,
                                   const CloudColours& colours) {
   for (std::size_t n = 0; n < count; ++n)
-    brumel_textured_rows::blend_one(px + n * 4, own[n], look[n], density, shade, a_row, colours);
+    brumel::textured_rows::blend_one(px + n * 4, own[n], look[n], density, shade, a_row, colours);
 }
+
+}  // namespace brumel
 #endif  // HWY_ONCE

@@ -8,6 +8,8 @@
 
 #include "sim/cloud_blend.h"
 
+namespace brumel {
+
 // Lookups of stamp row j, columns i_first .. i_first + count - 1, of a w x h stamp
 // displaced by the noises g1 (across) and g2 (down) at magnitude mag:
 // sx = trunc(i + g1 mag w), sy = trunc(j + g2 mag h), in double. look[n] is sy w + sx
@@ -33,3 +35,5 @@ void blend_textured_row_reference(std::uint16_t* px, const std::int32_t* own,
                                   const std::int32_t* look, const std::int32_t* density,
                                   const float* shade, std::size_t count, std::int32_t a_row,
                                   const CloudColours& colours);
+
+}  // namespace brumel

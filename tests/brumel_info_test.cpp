@@ -13,6 +13,8 @@
 #include "assim/fx_node.h"
 #include "host/widget_table.h"
 
+namespace brumel {
+
 namespace {
 
 WidgetKind widget_kind_for(const ControlKv* c) {
@@ -92,3 +94,5 @@ TEST(ControlTable, BindsOntoEveryHostWidgetInOrder) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "assim/smp.h"
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 using Pixels = std::vector<std::uint16_t>;
@@ -180,3 +182,5 @@ TEST(CloudRendererParallel, FramesMatchOnAnyProcessorCount) {
 }
 
 }  // namespace
+
+}  // namespace brumel

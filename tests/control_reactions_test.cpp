@@ -8,6 +8,8 @@
 
 #include "support/bound_effect.h"
 
+namespace brumel {
+
 namespace {
 
 using Rule = void (Brumel::*)(ControlKv*, double);
@@ -150,3 +152,5 @@ TEST(PointerRouting, HiddenHandlesIgnoreThePressAndEveryShownHandleUnderItTakesI
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -7,6 +7,8 @@
 #include "assim/fx_node.h"
 #include "framework/control_kv.h"
 
+namespace brumel {
+
 namespace {
 
 // A node that records each evaluation it is asked for.
@@ -88,3 +90,5 @@ TEST(Controls, GetAtEvaluatesTheNodeAtTheTimeFirstAndWithoutANodeReadsTheValue) 
 }
 
 }  // namespace
+
+}  // namespace brumel

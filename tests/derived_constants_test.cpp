@@ -10,6 +10,8 @@
 #include "render/image_buffer.h"
 #include "support/bound_effect.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr std::int32_t kWidth = 720;
@@ -158,3 +160,5 @@ TEST(DerivedConstants, FirstPassAndRenderingMarkTheStampsAsTheyShould) {
 }
 
 }  // namespace
+
+}  // namespace brumel

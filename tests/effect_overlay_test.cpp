@@ -11,6 +11,8 @@
 #include "support/effect_fixtures.h"
 #include "tests/support/gl_recorder.h"
 
+namespace brumel {
+
 namespace {
 
 using gl_recorder::Segment;
@@ -157,7 +159,7 @@ TEST_F(EffectOverlay, PerspectiveScalesFromTheVanishingPointByDepth) {
                               starting_at(s, "green", 325, 100)}),
             (std::vector<int>{2, 2, 0}));
 
-  ::restart(e.system);
+  brumel::restart(e.system);
   e.view_width = 2000, e.view_height = 1000;
   particle(0.5f, 0.25f, 100, 40);  // at the camera
   particle(0.5f, 0.5f, 150, 40);   // behind it
@@ -170,3 +172,5 @@ TEST_F(EffectOverlay, PerspectiveScalesFromTheVanishingPointByDepth) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 namespace {
 
 // A row of x values with the y and z it is sampled at.
@@ -98,3 +100,5 @@ TEST_P(GradientNoiseRow, MatchesTheScalarNoiseBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace brumel

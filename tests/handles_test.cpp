@@ -10,6 +10,8 @@
 #include "framework/overlay_kv.h"
 #include "tests/support/gl_recorder.h"
 
+namespace brumel {
+
 namespace {
 
 enum { kHover = 0, kPress = 1, kDrag = 2, kRelease = 3 };
@@ -172,3 +174,5 @@ TEST_F(Handles, CircleGripsSetTheirRadii) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 
 #include "assim/smp.h"
 
+namespace brumel {
+
 #if defined(__SANITIZE_ADDRESS__)
 // Let a refused huge allocation reach the buffer as std::bad_alloc instead of a report.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
@@ -78,3 +80,5 @@ TEST(ImageBufferParallel, AlphaCopySameOnAnyProcessorCount) {
 }
 
 }  // namespace
+
+}  // namespace brumel

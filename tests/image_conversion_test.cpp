@@ -9,6 +9,8 @@
 #include "render/resampler.h"
 #include "support/host_image.h"
 
+namespace brumel {
+
 namespace {
 
 // Reversed rows come in last row first and go out in order, the flag cleared (also
@@ -71,3 +73,5 @@ TEST(ImageConversion, UnreadableImagesAreNamedAndNotImported) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 #include "framework/overlay_kv.h"
 #include "tests/support/gl_recorder.h"
 
+namespace brumel {
+
 namespace {
 
 using gl_recorder::Ends;
@@ -152,3 +154,5 @@ TEST_F(OverlayPrimitives, ArrowHeadStrokesFlankTheTail) {
 }
 
 }  // namespace
+
+}  // namespace brumel

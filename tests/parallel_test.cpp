@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace brumel {
+
 namespace {
 
 using Slices = std::vector<std::pair<std::int32_t, std::int32_t>>;
@@ -28,3 +30,5 @@ TEST(SliceRange, ExamplesOfTheSplit) {
 }
 
 }  // namespace
+
+}  // namespace brumel

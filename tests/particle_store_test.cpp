@@ -10,6 +10,8 @@
 
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 struct SystemDeleter {
@@ -131,3 +133,5 @@ TEST(SortLiveByDepth, AscendingAndSameOrderAsTheLiteralProcedure) {
 }
 
 }  // namespace
+
+}  // namespace brumel

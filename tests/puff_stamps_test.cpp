@@ -11,6 +11,8 @@
 #include "hwy/targets.h"
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 // An effect whose stamp inputs are those of the default controls.
@@ -167,3 +169,5 @@ TEST(PuffStampTableParallel, LazyLevelsAndAnyProcessorCountBuildTheSameTable) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include <vector>
 #include <tuple>
 
+namespace brumel {
+
 namespace {
 
 constexpr float kBelowOne = 0.99999988079071f;  // 1 - 2^-23, the largest result
@@ -119,3 +121,5 @@ TEST_F(CursorDraw, WarnsOnStandardOutputInsideMpRegion) {
 }
 
 }  // namespace
+
+}  // namespace brumel

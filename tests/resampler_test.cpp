@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace brumel {
+
 #if defined(__SANITIZE_ADDRESS__)
 // Let a refused huge allocation reach the resampler as a failure instead of a report.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
@@ -124,3 +126,5 @@ TEST(Resampler, RefusedIntermediateLeavesTheTargetAlone) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 
 #include "host/sample_rows.h"
 
+namespace brumel {
+
 namespace {
 
 class SampleRowsTargets : public hwy::TestWithParamTarget {};
@@ -50,3 +52,5 @@ TEST_P(SampleRowsTargets, MatchThePerSampleFormulas) {
 }
 
 }  // namespace
+
+}  // namespace brumel

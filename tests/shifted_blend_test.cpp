@@ -13,6 +13,8 @@
 #include "sim/cloud_blend.h"
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 class ShiftedBlendTargets : public hwy::TestWithParamTarget {};
@@ -89,3 +91,5 @@ TEST_P(ShiftedBlendTargets, EqualsTheGeneralShiftAndBlend) {
 }
 
 }  // namespace
+
+}  // namespace brumel

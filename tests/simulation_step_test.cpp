@@ -12,6 +12,8 @@
 #include "support/bound_effect.h"
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 using testing::internal::CaptureStdout;
@@ -123,7 +125,7 @@ TEST(Births, MatteChannelZeroDecidesWhereParticlesAppear) {
   sim.b.birth_radius.value = 1.0;
   for (bool invert : {false, true}) {  // inverted, the ink is 32767 - red
     sim.b.invert_birth_matte.value = invert;
-    ::restart(sim.s);
+    brumel::restart(sim.s);
     sim.step_wanting(50);
     ASSERT_EQ(sim.s->live_count, 50);
     for (const Particle* p : sim.live()) EXPECT_EQ(p->prev_x * 200.0f >= 100.0f, !invert);
@@ -284,3 +286,5 @@ TEST(FrameDriver, WireframeAndUndrawnFramesLeaveTheSourceUntouched) {
 }
 
 }  // namespace
+
+}  // namespace brumel

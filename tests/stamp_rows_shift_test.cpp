@@ -11,6 +11,8 @@
 #include "render/sub_pixel_shift.h"
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 class StampRowsShift : public hwy::TestWithParamTarget {};
@@ -46,3 +48,5 @@ TEST_P(StampRowsShift, MatchesTheScalarShiftBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace brumel

@@ -13,6 +13,8 @@
 
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 using Ints = std::vector<std::int32_t>;
@@ -170,3 +172,5 @@ TEST(ShiftStampRows, EveryRangeMatchesTheWholeShiftAndOthersAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace brumel

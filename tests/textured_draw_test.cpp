@@ -9,6 +9,8 @@
 
 #include "support/effect_fixtures.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr std::int32_t kWidth = 128;  // powers of two: x * W keeps the fractions exact
@@ -88,3 +90,5 @@ TEST_P(TexturedDraw, MatchesTheReferenceDrawBitForBit) {
 }
 
 }  // namespace
+
+}  // namespace brumel

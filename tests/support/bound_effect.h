@@ -6,8 +6,12 @@
 #include "host/brumel_node.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 struct BoundEffect : BrumelNode {
   BoundEffect() { evaluate_controls(-1.0, false); }  // fetches every control, changes nothing
   // The "Mode: %s" or "Demos: %s" widget of table entry `entry`.
   COption* option(int entry) const { return static_cast<COption*>(control(entry)); }
 };
+
+}  // namespace brumel

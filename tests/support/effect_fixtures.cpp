@@ -2,6 +2,8 @@
 
 #include <random>
 
+namespace brumel {
+
 void set_default_stamp_inputs(CloudSystem& s) {
   s.fluffiness = 1.2f;
   s.contrast = 1.0f;
@@ -62,3 +64,5 @@ Particle* Scene::add(float x, float y, std::int32_t size, float z) {
 std::vector<std::uint16_t> Scene::pixels() const {
   return {out->pixels, out->pixels + static_cast<std::size_t>(out->width) * out->height * 4};
 }
+
+}  // namespace brumel

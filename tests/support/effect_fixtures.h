@@ -7,6 +7,8 @@
 #include "render/image_buffer.h"
 #include "sim/brumel.h"
 
+namespace brumel {
+
 // Sets the stamp inputs that the default controls derive: Fluffiness 12, Contrast 50,
 // Brightness 50 and the default light direction (0, -0.8, 0.6).
 void set_default_stamp_inputs(CloudSystem& s);
@@ -39,3 +41,5 @@ struct Scene {
   std::vector<std::uint16_t> pixels() const;
   std::uint16_t at(int x, int y, int c) const { return out->rows[y][x * 4 + c]; }
 };
+
+}  // namespace brumel
