@@ -28,8 +28,8 @@ struct FarmOptions {
   std::vector<std::string> sbatch_args;  // passed to sbatch before the script
 };
 
-// Retries a chunk may be given: a failure that three reruns did not cure is
-// not a passing one.
+// The most reruns a chunk may be given: a chunk that fails that often fails for
+// a reason no rerun cures, and each rerun catches up from the shot start again.
 inline constexpr int kMostRetries = 10;
 
 // `frames` in `chunks` runs of consecutive listed frames, the earlier runs one
