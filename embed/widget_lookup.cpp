@@ -6,6 +6,7 @@
 
 #include "embed/error.h"
 #include "embed/name_suggestions.h"
+#include "embed/widget_glossary.h"
 
 namespace brumel {
 
@@ -51,6 +52,35 @@ CWidget* widget_by_index(FXNode& node, const std::string& name) {
   return widget;
 }
 
+using Match = bool (*)(const CWidget&, const std::string&);
+
+// How a typed name finds a widget, tried in this order over all the widgets: the
+// node's own name, then ignoring case, then its full spelling ("Swirl Density"
+// for "Swirl Densit") ignoring case, then an option's caption ("Mode").
+const Match kMatches[] = {
+    [](const CWidget& w, const std::string& n) { return w.name() == n; },
+    [](const CWidget& w, const std::string& n) { return same_ignoring_case(w.name(), n); },
+    [](const CWidget& w, const std::string& n) {
+      const WidgetGloss* gloss = gloss_of(w);
+      return gloss != nullptr && same_ignoring_case(gloss->full_name, n);
+    },
+    [](const CWidget& w, const std::string& n) {
+      return w.kind() == WidgetKind::Option && same_ignoring_case(caption_stem(w.name()), n);
+    },
+};
+
+// The first widget that `wanted` accepts and `name` matches, by the first match that finds one.
+template <typename Wanted>
+CWidget* find_widget(FXNode& node, const std::string& name, Wanted wanted) {
+  for (Match match : kMatches) {
+    for (int i = 0; i < node.num_controls(); ++i) {
+      CWidget* widget = node.control(i);
+      if (widget != nullptr && wanted(*widget) && match(*widget, name)) return widget;
+    }
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool takes_value(const CWidget& widget) {
@@ -82,28 +112,12 @@ CWidget& find_value_widget(FXNode& node, const std::string& name) {
     }
     return *widget;
   }
-  using Match = bool (*)(const CWidget&, const std::string&);
-  const Match matches[] = {
-      [](const CWidget& w, const std::string& n) { return w.name() == n; },
-      [](const CWidget& w, const std::string& n) { return same_ignoring_case(w.name(), n); },
-      [](const CWidget& w, const std::string& n) {
-        return w.kind() == WidgetKind::Option && same_ignoring_case(caption_stem(w.name()), n);
-      },
-  };
-  for (Match match : matches) {
-    for (int i = 0; i < node.num_controls(); ++i) {
-      CWidget* widget = node.control(i);
-      if (widget != nullptr && takes_value(*widget) && match(*widget, name)) return *widget;
-    }
-  }
-  for (int i = 0; i < node.num_controls(); ++i) {
-    const CWidget* widget = node.control(i);
-    if (widget != nullptr && same_ignoring_case(widget->name(), name)) {
-      throw Error(
-          "widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
-          " and takes no value" +
-          (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")" : ""));
-    }
+  if (CWidget* widget = find_widget(node, name, takes_value)) return *widget;
+  if (const CWidget* widget = find_widget(node, name, [](const CWidget&) { return true; })) {
+    throw Error(
+        "widget \"" + widget->name() + "\" is " + kind_word(widget->kind()) +
+        " and takes no value" +
+        (widget->kind() == WidgetKind::Action ? " (--preroll presses \"Restart+PreR\")" : ""));
   }
   throw Error("unknown widget \"" + name + "\"" + did_you_mean(name, value_widget_names(node)) +
                  "; `brumel info` lists every widget");
@@ -118,12 +132,8 @@ CWidget& find_button(FXNode& node, const std::string& name) {
     }
     return *widget;
   }
-  for (int i = 0; i < node.num_controls(); ++i) {
-    CWidget* widget = node.control(i);
-    if (widget != nullptr && widget->kind() == WidgetKind::Action && widget->name() == name) {
-      return *widget;
-    }
-  }
+  const auto is_button = [](const CWidget& w) { return w.kind() == WidgetKind::Action; };
+  if (CWidget* widget = find_widget(node, name, is_button)) return *widget;
   throw Error("the node has no button \"" + name + "\"");
 }
 

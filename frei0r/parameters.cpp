@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <set>
 
 #include "assim/number_text.h"
+#include "embed/widget_glossary.h"
 #include "embed/widget_lookup.h"
 #include "host/widget_names.h"
 
@@ -15,81 +15,7 @@ namespace brumel {
 
 namespace {
 
-struct Naming {
-  const char* name;
-  const char* explanation;
-};
-
-// The node's names stop at twelve characters and use "%s", ':', '/' and
-// parentheses, which hosts turn into awkward property names.
-const std::map<std::string, Naming>& namings() {
-  static const std::map<std::string, Naming> table{
-      {widget_names::kPreRoll, {"Pre-roll Steps", "Steps the simulation runs unseen when pre-roll is on"}},
-      {widget_names::kMode, {"Mode", "The node's drawing mode: Render (0) or Wireframe (1)"}},
-      {"Quantity", {"Quantity", "Mean number of particles born at a birth event"}},
-      {"Continuity", {"Continuity", "Chance in percent that a frame has a birth event"}},
-      {"Lifetime", {"Lifetime", "Mean life of a particle in frames"}},
-      {"Birth_X", {"Birth X", "Birth point across the frame (0 left, 1 right)"}},
-      {"Birth_Y", {"Birth Y", "Birth point down the frame (0 top, 1 bottom)"}},
-      {"Cloud Size", {"Cloud Size", "Size of a puff"}},
-      {"Cloud Size V", {"Cloud Size Variation", "Spread of puff sizes in percent"}},
-      {"Grow/Shrink", {"Grow Shrink", "Puffs grow after birth and shrink before death"}},
-      {"Grow(Life)", {"Grow Life", "Part of the life, in percent, spent growing"}},
-      {"Shrink(Life)", {"Shrink Life", "Part of the life, in percent, spent shrinking"}},
-      {"Min Size", {"Min Size", "Size a growing or shrinking puff starts or ends at"}},
-      {widget_names::kUseBirthMatte, {"Use Birth Matte", "Particles are born only where the birth matte is bright"}},
-      {"Invert Birth", {"Invert Birth Matte", "Particles are born where the birth matte is dark"}},
-      {"Birth Radius", {"Birth Radius", "Radius of the birth disc, in frame widths"}},
-      {"Cloud Colour", {"Cloud Colour", "Colour of the cloud"}},
-      {"Seed", {"Seed", "Seed of the random numbers: another seed, another cloud"}},
-      {"Perspective", {"Perspective", "Particles move in depth towards a vanishing point"}},
-      {"Camera Dista", {"Camera Distance", "Distance of the camera in depth units"}},
-      {"VanishP_X", {"Vanishing Point X", "Vanishing point across the frame"}},
-      {"VanishP_Y", {"Vanishing Point Y", "Vanishing point down the frame"}},
-      {"Z Speed", {"Z Speed", "Speed of particles in depth"}},
-      {"Z Range", {"Z Range", "Depth over which particles are born"}},
-      {"Use Gravity", {"Use Gravity", "Particles fall under gravity"}},
-      {"Gravity", {"Gravity", "Strength of gravity"}},
-      {"Gravity Angl", {"Gravity Angle", "Direction of gravity in degrees (90 down)"}},
-      {"Gravity 90 t", {"Gravity 90 to Wind", "Gravity at right angles to the wind"}},
-      {"Use Friction", {"Use Friction", "Particles slow down"}},
-      {"Friction", {"Friction", "Strength of friction"}},
-      {"Use Swirling", {"Use Swirling", "Particles swirl in a noise field"}},
-      {"Swirl Densit", {"Swirl Density", "Fineness of the swirl field"}},
-      {"Swirl Magnit", {"Swirl Magnitude", "Strength of the swirl"}},
-      {"Swirl to Max", {"Swirl to Max", "Frames over which the swirl reaches full strength"}},
-      {"Use Constrai", {"Use Constraint", "Particles stay inside a cone about the wind"}},
-      {"Constraint A", {"Constraint Angle", "Half angle of the cone in degrees"}},
-      {"Use Wind", {"Use Wind", "Particles drift with the wind"}},
-      {"Wind Source_X", {"Wind Source X", "Start of the wind arrow across the frame"}},
-      {"Wind Source_Y", {"Wind Source Y", "Start of the wind arrow down the frame"}},
-      {"Wind Target_X", {"Wind Target X", "End of the wind arrow across the frame"}},
-      {"Wind Target_Y", {"Wind Target Y", "End of the wind arrow down the frame"}},
-      {"Wind Speed", {"Wind Speed", "Speed of the wind"}},
-      {"Use Light", {"Use Light", "Puffs are lit from a light source"}},
-      {"Light", {"Light Colour", "Colour of the light"}},
-      {"Light Source_X", {"Light Source X", "Start of the light arrow across the frame"}},
-      {"Light Source_Y", {"Light Source Y", "Start of the light arrow down the frame"}},
-      {"Z Light Sour", {"Z Light Source", "Height of the light above the frame"}},
-      {"Light Target_X", {"Light Target X", "End of the light arrow across the frame"}},
-      {"Light Target_Y", {"Light Target Y", "End of the light arrow down the frame"}},
-      {"Density", {"Density", "Density of a lit puff"}},
-      {"Fluffiness", {"Fluffiness", "Softness of a puff's edge"}},
-      {"Contrast", {"Contrast", "Contrast of the lighting"}},
-      {"Brightness", {"Brightness", "Brightness of the lighting"}},
-      {"Use Textured", {"Use Texture", "Puffs carry a noise texture"}},
-      {"Texture Mag", {"Texture Magnitude", "Strength of the texture"}},
-      {"Texture X", {"Texture X", "Scale of the texture across"}},
-      {"Texture Y", {"Texture Y", "Scale of the texture down"}},
-      {"Seethe", {"Seethe", "How fast the texture churns"}},
-      {"Use Fading", {"Use Fading", "Puffs fade in after birth and out before death"}},
-      {"In(Life)", {"Fade In Life", "Part of the life, in percent, spent fading in"}},
-      {"Out(Life)", {"Fade Out Life", "Part of the life, in percent, spent fading out"}},
-  };
-  return table;
-}
-
-// A name the table does not know, made clean: "Foo: %s" -> "Foo", '/', '_' -> ' '.
+// A name the glossary does not know (another module's), made clean: "Foo: %s" -> "Foo", '/', '_' -> ' '.
 std::string cleaned(const std::string& name) {
   std::string out;
   for (char c : name.substr(0, name.find("%s"))) {
@@ -157,10 +83,15 @@ std::vector<Parameter> plugin_parameters(const FXNode& node) {
     if (!takes_value(widget) || widget.name() == widget_names::kDemos || !seen.insert(widget.name()).second) {
       continue;
     }
-    const auto naming = namings().find(widget.name());
+    // The node's names stop at twelve characters and use "%s", ':', '/' and
+    // parentheses, which hosts turn into awkward property names: the written-out
+    // name instead, and the meaning with its unit as the explanation.
+    const WidgetGloss* gloss = gloss_of(widget);
     Parameter p;
-    p.name = naming != namings().end() ? naming->second.name : cleaned(widget.name());
-    p.explanation = naming != namings().end() ? naming->second.explanation : widget.name();
+    p.name = gloss != nullptr ? gloss->full_name : cleaned(widget.name());
+    p.explanation = gloss == nullptr        ? widget.name()
+                    : *gloss->unit == '\0' ? std::string(gloss->meaning)
+                                            : std::string(gloss->meaning) + " (" + gloss->unit + ")";
     p.type = frei0r_type(widget.kind());
     p.widget = i;
     p.initial = host_value(widget);

@@ -398,17 +398,21 @@ TEST_F(App, InfoListsTheWidgetTableFromTheNodesLayout) {
   ASSERT_EQ(widgets.size(), 81u);
   EXPECT_EQ(widgets.at(18),
             nlohmann::json::parse(R"({"index": 18, "kind": "number", "name": "Quantity",
-      "default": 20, "minimum": 0, "maximum": 5000, "range": "0 to 5000", "page": 1,
+      "full_name": "Quantity", "meaning": "Mean number of particles born at a birth event",
+      "unit": "particles", "default": 20, "minimum": 0, "maximum": 5000, "range": "0 to 5000", "page": 1,
       "page_name": "Brumel", "cell": {"column": 0, "row": 4}})"));
   EXPECT_EQ(widgets.at(5),
             nlohmann::json::parse(R"({"index": 5, "kind": "option", "name": "Mode: %s",
-      "default": "Wireframe", "default_index": 1, "options": ["Render", "Wireframe"],
+      "full_name": "Mode", "meaning": "Render draws the cloud; Wireframe passes the input through and outlines each particle in the viewer",
+      "unit": "", "default": "Wireframe", "default_index": 1, "options": ["Render", "Wireframe"],
       "range": "Render, Wireframe", "page": 1, "page_name": "Brumel", "cell": {"column": 3, "row": 2}})"));
   EXPECT_EQ(widgets.at(59).at("page_name"), "Light");  // the colour "Light" on page 3
 
   const ProgramResult text = run("info");
   EXPECT_THAT(text.out, HasSubstr("Vexlings.Brumel"));
-  EXPECT_THAT(text.out, HasSubstr("Cloud Size V"));
+  EXPECT_THAT(text.out, HasSubstr("Cloud Size V  "));
+  EXPECT_THAT(text.out, HasSubstr("Swirl Density"));  // the full name
+  EXPECT_EQ(widgets.at(47).at("unit"), "eddies per frame width");
 
   // A demo's settings: the widgets it changes from a fresh node's, as JSON values.
   const nlohmann::json sets = nlohmann::json::parse(run("info --demo billow --json").out);

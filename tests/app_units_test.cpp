@@ -37,6 +37,7 @@
 #include "app/shot/output_files.h"
 #include "app/images/sequence_on_disk.h"
 #include "assim/services.h"
+#include "embed/widget_glossary.h"
 #include "tests/support/app_run.h"
 
 using ::testing::HasSubstr;
@@ -188,6 +189,29 @@ TEST(WidgetLookup, RepeatedNamesMeanTheFirstWidgetThatTakesAValue) {
       {"Mod: %s", "(did you mean \"Mode: %s\", \"Demos: %s\"?)"}};  // closest first, each once
   for (const auto& [name, message] : refused) {
     EXPECT_THAT(error_of([&] { find_value_widget(node, name); }), HasSubstr(message)) << name;
+  }
+}
+
+// The node's cut names by their full spelling, any case, wherever a widget is
+// named; a name that is neither is still refused with the closest names.
+TEST(WidgetLookup, FullSpellingsFindTheNodesCutNames) {
+  const NodeModule module(BRUMEL_MODULE_PATH);
+  NodePtr node = module.create();
+  const std::pair<const char*, int> found[]{{"Swirl Density", 47},   {"SWIRL DENSIT", 47},
+                                            {"use birth matte", 29}, {"Light Colour", 59},
+                                            {"Pre-roll Steps", 4},   {"Fade In Life", 75}};
+  for (const auto& [name, index] : found)
+    EXPECT_EQ(find_value_widget(*node, name).index(), index) << name;
+  EXPECT_EQ(find_button(*node, "restart+preroll").index(), 2);
+  EXPECT_THAT(error_of([&] { find_value_widget(*node, "Swirl Densty"); }),
+              HasSubstr("unknown widget \"Swirl Densty\" (did you mean \"Swirl Densit\""));
+  EXPECT_THAT(error_of([&] { find_value_widget(*node, "Restart+PreRoll"); }),
+              HasSubstr("\"Restart+PreR\" is a button"));
+  // Every widget has its meaning.
+  for (int i = 0; i < node->num_controls(); ++i) {
+    const brumel::WidgetGloss* gloss = brumel::gloss_of(*node->control(i));
+    ASSERT_NE(gloss, nullptr) << i;
+    EXPECT_GT(std::string(gloss->meaning).size(), 10u) << i;
   }
 }
 

@@ -55,16 +55,18 @@ class View : public BrumelRun {
 
 }  // namespace
 
+// With the defaults of `brumel render` (Render mode, frames 1-24), stepping,
+// restarting and jumping to a frame all show the frame render writes.
 TEST_F(View, ShowsTheRenderedFrameWithTheOverlayRegisteredToIt) {
-  const std::string shot =
-      "--demo Billow --mode render --set Birth_X=0.3 --set Birth_Y=0.5 --size 320x180 ";
+  const std::string shot = "--demo Billow --set Birth_X=0.3 --set Birth_Y=0.5 --size 320x180 ";
   ok("render --frames 3-3 -q -o frame.ppm " + shot);
   const ProgramResult r = view(
       shot + "--window 1000x600 --zoom 1",
       "step 2; overlay off; screenshot plain.ppm; state state.json; overlay on; "
       "screenshot marked.ppm; zoom 2; screenshot zoomed.ppm; state zoomed.json; overlay off; "
       "screenshot zoomed-plain.ppm; zoom 1; step 3; restart; step 2; screenshot restarted.ppm; "
-      "state restarted.json; quit");
+      "state restarted.json; frame 9; frame 3; screenshot jumped.ppm; frame 24; step; state last.json; "
+      "quit");
   ASSERT_EQ(r.status, 0) << r.err;
   const nlohmann::json s = state("state.json");
   EXPECT_EQ(s.at("frame"), 3);
@@ -84,6 +86,10 @@ TEST_F(View, ShowsTheRenderedFrameWithTheOverlayRegisteredToIt) {
   // "Restart" runs the simulation afresh: its third frame is the same again.
   EXPECT_EQ(state("restarted.json").at("frame"), 3);
   EXPECT_EQ(mismatches(read_ppm(work_ / "restarted.ppm")), 0);
+  // A jump back (a restart that catches up) too. The shot ends at frame 24: a
+  // step from there wraps to the first frame.
+  EXPECT_EQ(mismatches(read_ppm(work_ / "jumped.ppm")), 0);
+  EXPECT_EQ(state("last.json").at("frame"), 1);
 
   // The birth crosshair's arms run 10 to 25 view pixels right of the birth
   // point (96, 90); inside its 8-pixel square the centre stays open. At zoom 2
@@ -115,7 +121,7 @@ TEST_F(View, TransportAndPanelEditsReachTheNode) {
       "step 3; state stepped.json; frame 9; loop off; play; wait 4; state ended.json; play; pause; "
       "state again.json; loop on; frame 10; play; pause; state wrapped.json; page Forces; "
       "screenshot before.ppm; click \"Use Gravity\"; screenshot after.ppm; click Gravity; "
-      "set \"Mode: %s\" Render; state edits.json; set \"Demos: %s\" Sunset; state after.json; "
+      "set \"Mode: %s\" Wireframe; state edits.json; set \"Demos: %s\" Sunset; state after.json; "
       "save saved/settings.json; set Quantity 3; step 2; open saved/settings.json; wait 1; "
       "state reopened.json; quit");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -139,7 +145,7 @@ TEST_F(View, TransportAndPanelEditsReachTheNode) {
       {{"name", "Gravity"}, {"page", "Forces"}, {"row", 4}, {"column", 0}, {"dimmed", true}});
   EXPECT_EQ(gravity, widget(before, 41));
   EXPECT_EQ(widget(before, 9).at("page"), "Forces");  // the second "Mode: %s"
-  EXPECT_EQ(widget(before, 9).at("value"), "Wireframe");
+  EXPECT_EQ(widget(before, 9).at("value"), "Render");  // as `brumel render` renders
 
   const nlohmann::json edits = state("edits.json");
   EXPECT_EQ(edits.at("page"), "Forces");
@@ -147,7 +153,7 @@ TEST_F(View, TransportAndPanelEditsReachTheNode) {
   for (int index : {41, 42, 43}) EXPECT_FALSE(widget(edits, index).at("dimmed")) << index;
   EXPECT_NEAR(widget(edits, 41).at("value"), 50.0, 1.0);  // the slider's middle, of 0 to 100
   // The node keeps the four pages' modes equal, and applies a demo preset.
-  for (int index : {5, 9, 13, 17}) EXPECT_EQ(widget(edits, index).at("value"), "Render") << index;
+  for (int index : {5, 9, 13, 17}) EXPECT_EQ(widget(edits, index).at("value"), "Wireframe") << index;
   const nlohmann::json after = state("after.json");
   EXPECT_EQ(widget(after, 0).at("value"), "Sunset");
   EXPECT_EQ(widget(after, 18).at("value"), 5.0);  // Sunset's Quantity

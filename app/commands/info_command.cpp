@@ -54,14 +54,15 @@ void print_text(const NodeModule& module, const char* description,
             << "description  " << description << "\n"
             << "module       " << module.path() << "\n"
             << "widgets      " << rows.size() << "\n\n";
-  const std::vector<std::string> headings{"index", "kind", "name", "default",
-                                          "range", "page", "cell"};
+  // The meaning last: the one long cell of a row widens no column.
+  const std::vector<std::string> headings{"index", "kind", "name",  "full name", "default",
+                                          "range", "unit", "page", "cell",      "meaning"};
   std::vector<std::vector<std::string>> table{headings};
+  auto or_dash = [](const std::string& text) { return text.empty() ? std::string("-") : text; };
   for (const WidgetRow& row : rows) {
-    table.push_back({std::to_string(row.index), row.kind, row.name,
-                     row.default_text.empty() ? "-" : row.default_text,
-                     row.range_text.empty() ? "-" : row.range_text, page_text(row),
-                     cell_text(row)});
+    table.push_back({std::to_string(row.index), row.kind, row.name, row.full_name,
+                     or_dash(row.default_text), or_dash(row.range_text), or_dash(row.unit),
+                     page_text(row), cell_text(row), or_dash(row.meaning)});
   }
   print_table(table);
 }
@@ -70,7 +71,8 @@ void print_json(const NodeModule& module, const char* description,
                 const std::vector<WidgetRow>& rows) {
   nlohmann::ordered_json widgets = nlohmann::ordered_json::array();
   for (const WidgetRow& row : rows) {
-    nlohmann::ordered_json w{{"index", row.index}, {"kind", row.kind}, {"name", row.name}};
+    nlohmann::ordered_json w{{"index", row.index}, {"kind", row.kind},       {"name", row.name},
+                             {"full_name", row.full_name}, {"meaning", row.meaning}, {"unit", row.unit}};
     if (!row.default_values.empty()) w["default"] = json_value(row, row.default_values, row.default_text);
     if (row.kind == "number") {
       w["minimum"] = row.minimum;

@@ -35,8 +35,9 @@ Settings apply in this order, each later one overriding the earlier ones:
   presses "Restart+PreR" before the first frame.
 
 Widget names are the node's own ("Quantity", "Cloud Size V", "Mode: %s"; see
-`brumel info`), matched exactly, then ignoring case; an option also by its
-caption ("Mode" for "Mode: %s"). A name that occurs on several pages, such as
+`brumel info`), matched exactly, then ignoring case, then by the name written
+out, ignoring case ("Cloud Size Variation" for "Cloud Size V"; `brumel info`'s
+full name); an option also by its caption ("Mode" for "Mode: %s"). A name that occurs on several pages, such as
 "Restart" or "Mode: %s", addresses the first widget of that name that takes a
 value: "PreRoll=100" sets the number "PreRoll", since the first "PreRoll" is a
 button. "#INDEX=VALUE" addresses a widget by its index in `brumel info`.
@@ -75,12 +76,12 @@ Examples:
 // which runs them in chunks).
 struct RenderLine {
   RenderOptions options;
-  std::string frames = "1-24";
+  std::string frames = kDefaultFrames;
   std::string size;
   std::optional<int> shot_start;
   CLI::Option* frames_option = nullptr;
 
-  RenderLine() { options.shot.settings.default_mode = "render"; }  // renders unless told otherwise
+  RenderLine() { options.shot.settings.default_mode = kDefaultMode; }  // renders unless told otherwise
   // Parses what the command line left as text. An image given to --load, or a
   // document --save wrote, gives the defaults of the shot it was made in.
   RenderOptions parsed() {
@@ -217,7 +218,7 @@ void add_info(CLI::App& app, InfoOptions& options) {
   CLI::App* info = app.add_subcommand(
       "info",
       "Print the node's name, type id, description and widget table (index, kind, "
-      "name, default, range, page, cell)");
+      "name, full name, default, range, unit, page, cell, meaning)");
   info->add_option("--module", options.module_path,
                    "Node module to load; default: BrumelKv.node next to this program")
       ->type_name("PATH");
@@ -229,7 +230,10 @@ void add_info(CLI::App& app, InfoOptions& options) {
   info->footer(
       "\nPages and cells come from the node's own layout: the panel is a grid of pages of 7\n"
       "rows, each headed by a page label in column 4; a cell is a column and a row\n"
-      "within its page. Use the names (or indexes) with `brumel render --set`.");
+      "within its page. The full name writes out a name the node cuts at twelve\n"
+      "characters (\"Swirl Density\" for \"Swirl Densit\"); the unit is that of a\n"
+      "number (or a colour's channels). Use the names, full names or indexes with\n"
+      "`brumel render --set` and `--key` and in settings documents.");
 }
 
 // `brumel view ARGS` runs brumel-view (next to this program) with ARGS. The

@@ -7,6 +7,7 @@
 #include "app/app_error.h"
 #include "app/farm/child_process.h"
 #include "app/farm/shell_text.h"
+#include "app/farm/slurm_limits.h"
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
 #include "app/images/pending_file.h"
@@ -21,19 +22,24 @@ namespace {
 constexpr const char* kFarmFooter = R"(
 The options after the farm's own are those of `brumel render` (see `brumel
 render --help`). The farm checks the shot as a render does, writes its settings
-once to JOB_FOLDER/settings.json and runs every chunk, from the current folder, as
+once to JOB_FOLDER/settings.json and runs every chunk as
 
-  brumel render --load JOB_FOLDER/settings.json [--preroll] --shot-start S \
-      --frames CHUNK --skip-existing -o OUTPUT [the inputs, size, threads, module,
-      output options]
+  cd FOLDER && brumel render --load JOB_FOLDER/settings.json [--preroll] \
+      --shot-start S --frames CHUNK --skip-existing -o OUTPUT [the inputs, size,
+      threads, module, output options]
 
-so every frame equals the same frame of a run on one machine, and a rerun of the
-same farm command renders only the frames still missing.
+FOLDER being the current folder, from which every relative path is read (on
+every machine, which must see the same files there), so every frame equals the
+same frame of a run on one machine. A chunk that fails runs again, up to
+--retries times, and writes only the frames it is missing; a rerun of the same
+farm command renders only the frames still missing. Each submission's logs are
+JOB_FOLDER/chunk-JOBID_TASK.log, so a later submission keeps the earlier logs.
 
 Examples:
   brumel farm --slurm --chunks 3 --wait --demo Drift --preroll --frames 1-12 \
       --size 160x90 -o farm/c.####.png
-  brumel farm --slurm --chunks 8 --dry-run -i plate.####.exr --frames 1001-1100 -o out/c.####.exr
+  brumel farm --slurm --chunks 8 --mem 8G --time 2:00:00 --dry-run -i plate.####.exr \
+      --frames 1001-1100 -o out/c.####.exr
   brumel farm --print-commands --chunks 4 -i plate.####.exr --frames 1001-1100 \
       -o out/c.####.exr | parallel -j4)";
 
@@ -56,9 +62,10 @@ void refuse_multiline_words(const FarmOptions& options, const FarmPlaces& places
   }
 }
 
-// The chunks' log files as a Slurm file name pattern: "chunk-%a.log" in the job
-// folder, whose own % are written %%. A backslash anywhere turns every pattern
-// off (the logs would all be named "chunk-%a.log"), so it is refused.
+// The chunks' log files as a Slurm file name pattern: "chunk-%A_%a.log" (job id,
+// task) in the job folder, whose own % are written %%: a second submission
+// never writes over the logs of the first. A backslash anywhere turns every
+// pattern off (the logs would all be named "chunk-%A_%a.log"), so it is refused.
 std::string slurm_log_pattern(const FarmPlaces& places) {
   if (places.job_folder.find('\\') != std::string::npos) {
     throw AppError("the job folder \"" + places.job_folder + "\" holds a backslash, which Slurm "
@@ -66,17 +73,20 @@ std::string slurm_log_pattern(const FarmPlaces& places) {
   }
   std::string pattern;
   for (const char c : places.job_folder) pattern += c == '%' ? "%%" : std::string(1, c);
-  return pattern + "/chunk-%a.log";
+  return pattern + "/chunk-%A_%a.log";
 }
 
-// The sbatch command that submits the batch script. The job's name and log go on
-// the command line, where they reach sbatch as given: Slurm reads #SBATCH lines
-// with rules of its own (a space ends the value, a # starts a comment), which
-// no quoting for the shell fits. The user's --sbatch-arg come last and win.
+// The sbatch command that submits the batch script. The job's name, folder and
+// log go on the command line, where they reach sbatch as given: Slurm reads
+// #SBATCH lines with rules of its own (a space ends the value, a # starts a
+// comment), which no quoting for the shell fits. The job runs in the folder the
+// script's cd goes to, so that a relative log name means the same folder. The
+// user's --sbatch-arg come last and win.
 std::vector<std::string> sbatch_command(const FarmOptions& options, const FarmPlaces& places) {
   std::vector<std::string> words{"sbatch", "--parsable"};
   if (options.wait) words.push_back("--wait");
   words.push_back("--job-name=brumel-" + fs::path(options.render.output).stem().stem().string());
+  words.push_back("--chdir=" + places.here);
   words.push_back("--output=" + slurm_log_pattern(places));
   words.insert(words.end(), options.sbatch_args.begin(), options.sbatch_args.end());
   words.push_back(places.script_file());
@@ -97,6 +107,22 @@ std::string submit_job(const FarmOptions& options, const FarmPlaces& places,
   return job;
 }
 
+// The farm's own numbers and limits, each named with its value when refused.
+void check_farm_options(const FarmOptions& options) {
+  if (options.retries < 0 || options.retries > kMostRetries) {
+    throw AppError("--retries " + std::to_string(options.retries) + ": give 0 to " +
+                   std::to_string(kMostRetries) + " reruns of a failed chunk");
+  }
+  const bool limits = !options.memory.empty() || !options.time_limit.empty();
+  if (limits && !options.slurm) {
+    throw AppError(std::string(options.memory.empty() ? "--time" : "--mem") +
+                   " is a limit Slurm enforces: give it with --slurm (another farm manager takes "
+                   "its own limits for the commands --print-commands prints)");
+  }
+  if (!options.memory.empty()) check_slurm_memory(options.memory);
+  if (!options.time_limit.empty()) check_slurm_time(options.time_limit);
+}
+
 }  // namespace
 
 FarmPlaces farm_places(const FarmOptions& options) {
@@ -106,7 +132,7 @@ FarmPlaces farm_places(const FarmOptions& options) {
   const fs::path folder = options.job_folder.empty()
                               ? fs::path(options.render.output).parent_path() / "brumel-farm"
                               : fs::path(options.job_folder);
-  return FarmPlaces{self_path(), here.string(), (here / folder).lexically_normal().string()};
+  return FarmPlaces{self_path(), here.string(), folder.lexically_normal().string()};
 }
 
 std::vector<FrameList> split_frames(const FrameList& frames, int chunks) {
@@ -162,17 +188,37 @@ std::vector<std::string> chunk_command(const FarmOptions& options, const FarmPla
   return words;
 }
 
+std::string retried(const std::string& command, int retries) {
+  if (retries == 0) return command;
+  // The last run's failure is the loop's status: the test `[ attempt != last ]`
+  // fails there, after the message of every earlier failure.
+  const std::string last = std::to_string(retries + 1);
+  std::string attempts;
+  for (int i = 1; i <= retries + 1; ++i) attempts += (i > 1 ? " " : "") + std::to_string(i);
+  return "for attempt in " + attempts + "; do " + command + " && break; [ \"$attempt\" != " + last +
+         " ] && echo \"brumel farm: attempt $attempt of " + last +
+         " failed; running the chunk again\" >&2; done";
+}
+
+std::string chunk_line(const FarmOptions& options, const FarmPlaces& places, const FrameList& chunk) {
+  return "cd " + shell_word(places.here) + " && " +
+         retried(shell_line(chunk_command(options, places, chunk)), options.retries);
+}
+
 std::string slurm_script(const FarmOptions& options, const FarmPlaces& places,
                          const std::vector<FrameList>& chunks) {
-  // Only numbers on #SBATCH lines: see sbatch_command.
+  // Only numbers and checked limits on #SBATCH lines: see sbatch_command.
   std::string script = "#!/bin/bash\n#SBATCH --array=0-" + std::to_string(chunks.size() - 1) + "\n";
   if (options.render.shot.threads > 0) {
     script += "#SBATCH --cpus-per-task=" + std::to_string(options.render.shot.threads) + "\n";
   }
+  if (!options.memory.empty()) script += "#SBATCH --mem=" + options.memory + "\n";
+  if (!options.time_limit.empty()) script += "#SBATCH --time=" + options.time_limit + "\n";
   script += "# Submitted as: " + shell_line(sbatch_command(options, places)) +
             "\n# Task i renders chunk i of frames " + options.render.shot.frames.text() +
             " from the shot start " + std::to_string(options.render.shot.shot_start) +
-            "; frames already on disk are skipped.\nset -eu\ncd " + shell_word(places.here) +
+            "; frames already on disk are skipped, and a failed run is run again up to " +
+            std::to_string(options.retries) + " times.\nset -eu\ncd " + shell_word(places.here) +
             "\nchunks=(";
   for (std::size_t i = 0; i < chunks.size(); ++i) script += (i ? " " : "") + shell_word(chunks[i].text());
   script += ")\n";
@@ -182,7 +228,7 @@ std::string slurm_script(const FarmOptions& options, const FarmPlaces& places,
     const bool frames = i > 0 && words[i - 1] == "--frames";
     line += (i ? " " : "") + (frames ? std::string("\"${chunks[$SLURM_ARRAY_TASK_ID]}\"") : shell_word(words[i]));
   }
-  return script + "exec " + line + "\n";
+  return script + retried(line, options.retries) + "\n";
 }
 
 void add_farm_options(CLI::App& app, FarmOptions& options,
@@ -197,6 +243,19 @@ void add_farm_options(CLI::App& app, FarmOptions& options,
   farm->add_option("--chunks", options.chunks, "Chunks to split the frames into")
       ->type_name("N")
       ->capture_default_str();
+  farm->add_option("--retries", options.retries,
+                   "Times a failed chunk runs again (0 to 10), writing only the frames it is "
+                   "missing")
+      ->type_name("N")
+      ->capture_default_str();
+  farm->add_option("--mem", options.memory,
+                   "Memory of each chunk for Slurm (sbatch --mem): 4G, 500M; default: the "
+                   "cluster's")
+      ->type_name("SIZE");
+  farm->add_option("--time", options.time_limit,
+                   "Time limit of each chunk for Slurm (sbatch --time): 90 (minutes), 2:00:00, "
+                   "1-12 (a day and 12 hours); default: the partition's")
+      ->type_name("TIME");
   farm->add_flag("--wait", options.wait,
                  "Wait until the job array has finished, then name the frames missing (status 1)");
   farm->add_flag("--dry-run", options.dry_run, "Print the batch script; submit and write nothing");
@@ -223,6 +282,7 @@ int run_farm(const FarmOptions& options) {
     throw AppError("output \"" + render.output + "\" has no frame number pattern; a farm writes "
                    "a sequence: add #### or %04d to the name");
   }
+  check_farm_options(options);
   const std::vector<FrameList> chunks = split_frames(render.shot.frames, options.chunks);
   const FarmPlaces places = farm_places(options);
   refuse_multiline_words(options, places, chunk_command(options, places, chunks.front()));
@@ -247,16 +307,14 @@ int run_farm(const FarmOptions& options) {
 
   if (options.print_commands) {
     // A cd first: the commands run from any folder, as a farm manager's may.
-    for (const FrameList& chunk : chunks) {
-      std::cout << "cd " << shell_word(places.here) << " && "
-                << shell_line(chunk_command(options, places, chunk)) << "\n";
-    }
+    for (const FrameList& chunk : chunks) std::cout << chunk_line(options, places, chunk) << "\n";
     return 0;
   }
 
   const std::string job = submit_job(options, places, chunks);
-  std::fprintf(stderr, "brumel: job %s: %zu chunks of frames %s, logs in %s/chunk-N.log\n",
-               job.c_str(), chunks.size(), render.shot.frames.text().c_str(), places.job_folder.c_str());
+  std::fprintf(stderr, "brumel: job %s: %zu chunks of frames %s, logs in %s/chunk-%s_N.log\n",
+               job.c_str(), chunks.size(), render.shot.frames.text().c_str(),
+               places.job_folder.c_str(), job.c_str());
   if (!options.wait) return 0;
 
   const std::optional<FrameList> missing = frames_not_on_disk(output, render.shot.frames);

@@ -4,6 +4,7 @@
 
 #include "assim/control_layout.h"
 #include "assim/number_text.h"
+#include "embed/widget_glossary.h"
 
 namespace {
 
@@ -87,6 +88,12 @@ std::vector<WidgetRow> describe_widgets(FXNode& node) {
     WidgetRow row;
     row.index = i;
     row.name = widget->name();
+    const brumel::WidgetGloss* gloss = brumel::gloss_of(*widget);
+    row.full_name = gloss != nullptr ? gloss->full_name : row.name;
+    if (gloss != nullptr) {
+      row.meaning = gloss->meaning;
+      row.unit = gloss->unit;
+    }
     describe_value(*widget, row);
     rows.push_back(row);
   }

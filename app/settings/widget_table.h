@@ -1,6 +1,6 @@
 #pragma once
-// A node's widgets described for people: kind, name, default, range and where
-// the node's own layout places each one (page and cell).
+// A node's widgets described for people: kind, name (and written out), meaning,
+// unit, default, range and where the node's own layout places each one (page and cell).
 #include <string>
 #include <vector>
 
@@ -10,6 +10,9 @@ struct WidgetRow {
   int index = 0;
   std::string kind;  // "number", "switch", "option", "colour", "button", "label"
   std::string name;
+  std::string full_name;  // written out ("Swirl Density"); the name where the node has no other
+  std::string meaning;    // one line; empty for a widget the glossary does not know
+  std::string unit;       // of a number or a colour's channels; empty where the kind says all
   std::string default_text;  // in the form --set accepts; empty for buttons and labels
   std::string range_text;    // what --set accepts; empty for buttons and labels
   // The same as numbers: a number's default, a switch's 0 or 1, an option's

@@ -58,14 +58,15 @@ void add_options(CLI::App& app, ViewOptions& options, std::string& frames, std::
   SettingsRequest& settings = shot.settings;
   add_shot_options(app, shot);
   app.add_option("--frames", frames,
-                 "The shot: frames played (and looped), FIRST-LAST; frame N is rendered at "
-                 "host time N")
+                 "The shot: frames played (and looped), FIRST-LAST, as `brumel render` "
+                 "--frames; frame N is rendered at host time N")
       ->type_name("A-B")
       ->capture_default_str();
   app.add_option("--size", size, "Frame size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
   app.add_option("--mode", settings.mode,
-                 "render or wireframe; default: the node's own (wireframe)")
+                 "render or wireframe; default: render (as `brumel render`), unless a --load "
+                 "document or a --set of \"Mode: %s\" gives the mode")
       ->type_name("MODE");
   app.add_option("--window", window, "Window size WIDTHxHEIGHT")
       ->type_name("WxH")
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
       "brumel view");
   app.footer(kFooter);
   ViewOptions options;
-  std::string frames = "1-100";
+  options.shot.settings.default_mode = kDefaultMode;  // shows what `brumel render` writes
+  std::string frames = kDefaultFrames;
   std::string size;
   std::string window =
       std::to_string(kDefaultWindow.width) + "x" + std::to_string(kDefaultWindow.height);

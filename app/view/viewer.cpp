@@ -328,6 +328,7 @@ bool Viewer::open_settings(const std::string& path) {
   shot.settings = SettingsRequest{};
   shot.settings.load_file = path;
   shot.settings.preroll = options_.shot.settings.preroll;
+  shot.settings.default_mode = options_.shot.settings.default_mode;  // a partial document renders
   try {
     std::unique_ptr<Shot> fresh = prepare_shot(shot);
     mouse_.reset();

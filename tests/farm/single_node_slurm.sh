@@ -33,6 +33,9 @@ node=$(hostname -s)
 base=$((20000 + ($$ % 20000)))
 user=$(id -un)
 cpus=$(nproc)
+# Half the machine's memory, in megabytes, so that jobs asking for --mem fit
+# (Slurm takes a node without RealMemory to have 1 MB).
+memory=$(( $(awk '/^MemTotal:/ {print $2}' /proc/meminfo) / 2048 ))
 
 mungekey --create --keyfile="$dir/munge/munge.key" --force >/dev/null 2>&1 ||
   { echo "mungekey failed"; exit 77; }
@@ -66,7 +69,7 @@ SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 MpiDefault=none
 ReturnToService=2
-NodeName=$node NodeAddr=127.0.0.1 CPUs=$cpus State=UNKNOWN
+NodeName=$node NodeAddr=127.0.0.1 CPUs=$cpus RealMemory=$memory State=UNKNOWN
 PartitionName=farm Nodes=$node Default=YES MaxTime=INFINITE State=UP
 CONF
 export SLURM_CONF=$dir/slurm.conf
