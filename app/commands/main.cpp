@@ -159,10 +159,12 @@ void add_render_options(CLI::App* render, RenderLine& line) {
       ->type_name("MODE");
   render->add_flag("--element", options.element,
                    "Write the cloud alone over transparent black: colour premultiplied, "
-                   "alpha its coverage (lay it over the plate with \"over\")");
+                   "alpha its coverage, scene-linear in a float file (lay it over the plate "
+                   "with \"over\")");
   render
       ->add_option("--output-colorspace", options.output_colorspace,
-                   "Colour space of the written frames; default: the input's")
+                   "Colour space of the written frames; default: scene-linear for float "
+                   "files (.exr, float .tif and .dpx), the node's sRGB for 8- and 16-bit ones")
       ->type_name("SPACE");
   OutputOptions& output = options.output_options;
   render

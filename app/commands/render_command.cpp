@@ -64,13 +64,15 @@ void prepare_outputs(const RenderOptions& options, const ImageSequence& output) 
   check_output_options(options.output_options, first);
 }
 
-// The frames' colour space: --output-colorspace, else the input's, else the node's.
-std::string output_space(const RenderOptions& options, const ShotOptions& shot, FrameSources& sources) {
+// The frames' colour space: --output-colorspace, else by the samples the file holds.
+std::string output_space(const RenderOptions& options, const ImageSequence& output,
+                         FrameSources& sources) {
   const ColourSpaces& colours = sources.colours();
   if (!options.output_colorspace.empty()) {
     return colours.resolve(options.output_colorspace, "--output-colorspace");
   }
-  return sources.has_input() ? input_space(shot, sources) : std::string(ColourSpaces::kNodeSpace);
+  const std::string first = output.frame_path(options.shot.frames.first());
+  return colours.of_samples(writes_float_samples(options.output_options, first));
 }
 
 // Renders shot.options.frames, catching up the others, and writes each frame while
@@ -146,7 +148,7 @@ int run_render(const RenderOptions& options) {
   const std::optional<FrameList> to_write =
       options.skip_existing ? frames_not_on_disk(output, frames) : frames;
   if (to_write) shot->options.frames = *to_write;
-  const std::string space = output_space(options, shot->options, shot->sources);
+  const std::string space = output_space(options, output, shot->sources);
   prepare_outputs(options, output);
   if (!options.save_file.empty()) save_settings(*shot->node, options.save_file);
   if (!to_write) {
