@@ -57,12 +57,13 @@ class Farm : public BrumelRun {
 
 TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
   const ProgramResult dry =
-      brumel("farm --slurm --chunks 3 --dry-run --datatype uint8 -o farm/c.####.png");
+      brumel("farm --slurm --chunks 3 --dry-run --node-colorspace SRGB --datatype uint8 -o farm/c.####.png");
   ASSERT_EQ(dry.status, 0) << dry.err;
   for (const char* line :
        {"#SBATCH --array=0-2\n", "chunks=(1-4 5-8 9-12)\n",
         "--preroll --shot-start 1 --frames \"${chunks[$SLURM_ARRAY_TASK_ID]}\" --skip-existing",
-        "farm/brumel-farm/settings.json", "--datatype uint8 -o 'farm/c.####.png'\n"}) {
+        "farm/brumel-farm/settings.json",
+        "--node-colorspace SRGB --size 160x90 --datatype uint8 -o 'farm/c.####.png'\n"}) {
     EXPECT_THAT(dry.out, HasSubstr(line));
   }
   EXPECT_FALSE(fs::exists(work_ / "farm"));  // a dry run writes nothing

@@ -60,6 +60,14 @@ starts from that document, and the image's frame, shot start, size (without
   brumel render --load out/cloud.0042.exr -o again.exr
 renders that frame again (give the inputs again; options given win).
 
+Colour: each file by its own type, unless --input-colorspace or
+--output-colorspace names its space: float files (.exr, .hdr, float .tif and
+.dpx) scene-linear, 8- and 16-bit files the node's sRGB. The configuration is
+--colorconfig, else $OCIO, else the built-in one; a space may be named by its
+name, an alias or a role, in any case. An element in a float file is
+scene-linear and premultiplied, and over a colour-managed plate (an EXR, say)
+the composite is that element "over" the plate, made in scene-linear.
+
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
   brumel render -i plate.####.exr --frames 1001-1100 --demo Billow \
