@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include <OpenImageIO/strutil.h>
 
