@@ -1,6 +1,8 @@
 // What `brumel render` hands a compositor: the cloud element, colour-managed plates with
-// their over-range values, image windows and pixel aspect. (The refusals of colour
+// their over-range values, colour spaces by file type and configuration, image windows
+// and pixel aspect. (The refusals of colour
 // spaces are among the errors of app_test.)
+#include <OpenImageIO/color.h>
 #include <OpenImageIO/imagebuf.h>
 #include <OpenImageIO/imagebufalgo.h>
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/support/app_run.h"
 
@@ -70,9 +73,10 @@ TEST_F(AppCompositing, ElementOverThePlateIsTheComposite) {
   EXPECT_LE(most * 32768.0f, 12.0f) << "measured " << most * 32768.0f;
 }
 
-// A linear EXR keeps values beyond 0..1 exactly where no cloud covers them; under the
-// cloud they give way to it by its coverage. Its windows are kept.
-TEST_F(AppCompositing, LinearPlateCarriesOverRangeValuesAndWindows) {
+// Over a linear EXR (values beyond 0..1, overscan or a crop), the composite is the
+// scene-linear element "over" the plate within a few half-float steps, and the plate
+// exactly where no cloud covers it; its windows are kept.
+TEST_F(AppCompositing, CompositeOverALinearPlateIsTheElementOverIt) {
   const OIIO::ROI display(0, 320, 0, 180);
   struct Case {
     const char* name;
@@ -86,12 +90,13 @@ TEST_F(AppCompositing, LinearPlateCarriesOverRangeValuesAndWindows) {
     const ImageBuf out = render("-i " + in, std::string("out_") + c.name + ".exr");
     const ImageBuf element =
         render("-i " + in + " --element", std::string("el_") + c.name + ".exr");
+    const ImageBuf over = OIIO::ImageBufAlgo::over(element, read(in));
     const auto rgba = [](OIIO::ROI roi) {
       return OIIO::ROI(roi.xbegin, roi.xend, roi.ybegin, roi.yend, 0, 1, 0, 4);
     };
     EXPECT_EQ(out.roi(), rgba(c.data));
     EXPECT_EQ(out.roi_full(), rgba(display));
-    EXPECT_EQ(out.spec().get_string_attribute("oiio:ColorSpace"), "Linear");
+    EXPECT_EQ(out.spec().get_string_attribute("brumel:output_colorspace"), "linear");
     int uncovered = 0, covered = 0;
     for (ImageBuf::ConstIterator<float> o(out); !o.done(); ++o) {
       const bool inside = o.x() >= 0 && o.x() < 320 && o.y() >= 0 && o.y() < 180;
@@ -100,11 +105,14 @@ TEST_F(AppCompositing, LinearPlateCarriesOverRangeValuesAndWindows) {
         ++uncovered;
         ASSERT_EQ(o[0], 4.0f) << o.x() << "," << o.y();
         ASSERT_EQ(o[1], -0.25f) << o.x() << "," << o.y();
-      } else {
-        // The node's part lies in 0..1; the plate's beyond it is scaled by 1 - coverage.
-        covered += coverage > 0.5f;
-        ASSERT_LE(o[0], 4.0f - 3.0f * coverage + 0.01f) << o.x() << "," << o.y();
-        ASSERT_GE(o[1], -0.25f * (1.0f - coverage) - 0.01f) << o.x() << "," << o.y();
+        continue;
+      }
+      covered += coverage > 0.5f;
+      for (int ch = 0; ch < 4; ++ch) {
+        const float expected = over.getchannel(o.x(), o.y(), 0, ch);
+        // Element, coverage and frame each rounded to half: a few steps of 2^-11.
+        ASSERT_NEAR(o[ch], expected, 4.0f / 2048 * std::max(1.0f, std::fabs(expected)))
+            << "channel " << ch << " at " << o.x() << "," << o.y();
       }
     }
     EXPECT_GT(uncovered, 0);
@@ -113,6 +121,89 @@ TEST_F(AppCompositing, LinearPlateCarriesOverRangeValuesAndWindows) {
   // The element's header gives its shot back: --element and the colour spaces included.
   ok("render --load el_crop.exr -i crop.exr -q -o again.exr");
   EXPECT_EQ(OIIO::ImageBufAlgo::compare(read("again.exr"), read("el_crop.exr"), 0, 0).nfail, 0u);
+}
+
+// Each file is in the space its samples suggest unless an option names one: float files
+// scene-linear, 8- and 16-bit ones sRGB, for input and output each by its own type (a
+// grey plate under no cloud, read back from the written file).
+TEST_F(AppCompositing, ColourSpacesFollowEachFilesType) {
+  const OIIO::ROI frame(0, 320, 0, 180);
+  write(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), "grey.exr", TypeDesc::HALF);
+  write(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), "grey.png", TypeDesc::UINT8);
+  const float stored = 128.0f / 255;  // grey.png's samples
+  const struct {
+    std::string args, out;
+    const char* space;  // "": the format keeps no brumel: attributes
+    float value;
+  } cases[]{
+      {"-i grey.png", "png.png", "sRGB", stored},
+      {"-i grey.png", "png.exr", "linear", OIIO::sRGB_to_linear(stored)},
+      {"-i grey.png --datatype float", "png.tif", "", OIIO::sRGB_to_linear(stored)},
+      {"-i grey.exr", "exr.exr", "linear", 0.5f},
+      {"-i grey.exr", "exr.jpg", "", OIIO::linear_to_sRGB(0.5f)},
+      {"-i grey.exr --output-colorspace Linear", "exr.png", "linear", 0.5f},
+      {"-i grey.png --input-colorspace linear", "lin.tif", "", OIIO::linear_to_sRGB(stored)},
+      {"--size 320x180 --element", "element.exr", "linear", 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args + " -o " + c.out);
+    const ImageBuf out = render("--set Quantity=0 " + c.args, c.out);
+    if (*c.space != '\0') {
+      EXPECT_EQ(out.spec().get_string_attribute("brumel:output_colorspace"), c.space);
+    }
+    EXPECT_NEAR(out.getchannel(0, 0, 0, 0), c.value, 1.0f / 255);
+  }
+}
+
+// A configuration with ACES-style names, as a studio's: the node's space is found by
+// another name, a space is named by its name, an alias or a role in any case, and a
+// space it lacks is refused with the list of those it has.
+TEST_F(AppCompositing, AnAcesStyleConfigurationRenders) {
+  // Rec.709 primaries to ACES2065-1's (white adapted from D65).
+  const std::string to_ap0 =
+      "!<MatrixTransform> {matrix: [0.439577, 0.383915, 0.176508, 0, 0.089536, 0.814712, "
+      "0.095752, 0, 0.017414, 0.108774, 0.873812, 0, 0, 0, 0, 1]}";
+  std::ofstream(work_ / "studio.ocio")
+      << "ocio_profile_version: 2.1\n"
+         "roles: {reference: ACES2065-1, scene_linear: ACEScg, default: ACEScg, "
+         "color_picking: sRGB - Texture, data: Raw}\n"
+         "file_rules:\n  - !<Rule> {name: Default, colorspace: default}\n"
+         "displays:\n  sRGB - Display:\n    - !<View> {name: Raw, colorspace: Raw}\n"
+         "colorspaces:\n"
+         "  - !<ColorSpace> {name: ACES2065-1}\n"
+         "  - !<ColorSpace>\n    name: ACEScg\n"
+         "    to_scene_reference: !<BuiltinTransform> {style: ACEScg_to_ACES2065-1}\n"
+         "  - !<ColorSpace>\n    name: Linear Rec.709 (sRGB)\n    aliases: [lin_rec709]\n"
+         "    to_scene_reference: " + to_ap0 + "\n"
+         "  - !<ColorSpace>\n    name: sRGB - Texture\n    aliases: [srgb_tx]\n"
+         "    to_scene_reference: !<GroupTransform>\n      children:\n"
+         "        - !<ExponentWithLinearTransform> {gamma: 2.4, offset: 0.055}\n"
+         "        - " + to_ap0 + "\n"
+         "  - !<ColorSpace> {name: Raw, isdata: true}\n";
+  const OIIO::ROI frame(0, 320, 0, 180);
+  write(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), "grey.exr", TypeDesc::HALF);
+  const struct {
+    std::string args, out, space;
+    float value;  // grey stays grey from one space to another
+  } cases[]{
+      {"", "aces.png", "sRGB - Texture", OIIO::linear_to_sRGB(0.5f)},
+      {"--input-colorspace LIN_REC709 --output-colorspace srgb_tx", "alias.png", "sRGB - Texture",
+       OIIO::linear_to_sRGB(0.5f)},
+      {"--output-colorspace scene_linear", "role.exr", "ACEScg", 0.5f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const ImageBuf out = render("--colorconfig studio.ocio --set Quantity=0 -i grey.exr " + c.args, c.out);
+    EXPECT_EQ(out.spec().get_string_attribute("brumel:output_colorspace"), c.space);
+    EXPECT_NEAR(out.getchannel(0, 0, 0, 0), c.value, 2.0f / 1024);
+  }
+  const ProgramResult refused =
+      run("render --colorconfig studio.ocio -i grey.exr --input-colorspace ACEScc --frames 1 -q -o no.exr");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("--input-colorspace \"ACEScc\": not a colour space of "
+                                                "the colour configuration \"studio.ocio\" (it offers "
+                                                "ACES2065-1, ACEScg, Linear Rec.709 (sRGB), "
+                                                "sRGB - Texture, Raw;"));
 }
 
 // A plate of pixel aspect 2 makes the node draw its puffs narrower in pixels (each

@@ -226,6 +226,8 @@ TEST_F(App, EachErrorIsOneClearMessageAndNothingIsWritten) {
       {"-i small.tif --input-colorspace Rec2100",
        "--input-colorspace \"Rec2100\": not a colour space"},
       {"--output-colorspace bogus", "--output-colorspace \"bogus\": not a colour space"},
+      {"--colorconfig none.ocio",
+       "cannot use the colour configuration \"none.ocio\" (--colorconfig): no such file"},
       {"-i small.tif --input-colorspace linear",
        "--size 160x90: the input \"small.tif\" is colour-managed (linear)"},
       // Hostile inputs: each held to a limit before it costs memory, time or a crash.

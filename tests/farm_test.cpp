@@ -57,7 +57,7 @@ class Farm : public BrumelRun {
 
 TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
   const ProgramResult dry = brumel(
-      "farm --slurm --chunks 3 --mem 2G --time 1-0:30 --dry-run --datatype uint8 -o farm/c.####.png");
+      "farm --slurm --chunks 3 --mem 2G --time 1-0:30 --dry-run --node-colorspace SRGB --datatype uint8 -o farm/c.####.png");
   ASSERT_EQ(dry.status, 0) << dry.err;
   // Every path relative to the folder the script's cd goes to, as -i and -o are;
   // two reruns of a failed chunk by default; logs named by the job's id.
@@ -65,7 +65,7 @@ TEST_F(Farm, BatchScriptAndCommandsSplitTheShotIntoChunks) {
        {"#SBATCH --array=0-2\n#SBATCH --mem=2G\n#SBATCH --time=1-0:30\n", "chunks=(1-4 5-8 9-12)\n",
         "--preroll --shot-start 1 --frames \"${chunks[$SLURM_ARRAY_TASK_ID]}\" --skip-existing",
         "render --load farm/brumel-farm/settings.json", "--chdir=", "farm/brumel-farm/chunk-%A_%a.log",
-        "for attempt in 1 2 3; do ", "--datatype uint8 -o 'farm/c.####.png' && break; [ \"$attempt\" != 3 ]"}) {
+        "for attempt in 1 2 3; do ", "--node-colorspace SRGB --size 160x90 --datatype uint8 -o 'farm/c.####.png' && break; [ \"$attempt\" != 3 ]"}) {
     EXPECT_THAT(dry.out, HasSubstr(line));
   }
   EXPECT_FALSE(fs::exists(work_ / "farm"));  // a dry run writes nothing

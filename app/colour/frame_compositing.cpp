@@ -51,6 +51,50 @@ ImageBuf node_frame(const HostImage& image, ImageSpec spec) {
   return buf;
 }
 
+// The node's element (UINT16, premultiplied, in the node's space) in `space`, float:
+// colour divided by alpha, converted and multiplied again, alpha as drawn.
+ImageBuf premultiplied_in(const ImageBuf& element, const std::string& space,
+                          const ColourSpaces& colours) {
+  ImageBuf out = converted(element.copy(TypeDesc::FLOAT), colours.node_space(), space, true, colours);
+  // A configuration's curve need not take 0 to 0: where nothing covers, nothing is.
+  for (ImageBuf::Iterator<float> p(out); !p.done(); ++p) {
+    if (p[3] == 0.0f) p[0] = p[1] = p[2] = 0.0f;
+  }
+  return out;
+}
+
+// Calls `covered(d, p)` for each pixel of the display window inside the plate's data
+// window that the cloud covers: d its index in the element, p its index in the plate
+// (of RGBA samples, 4 a pixel).
+template <typename Covered>
+void for_each_covered(const HostImage& element, const ImageSpec& s, Covered covered) {
+  for (int y = 0; y < element.height; ++y) {
+    const int sy = s.full_y + y - s.y;
+    if (sy < 0 || sy >= s.height) continue;
+    for (int x = 0; x < element.width; ++x) {
+      const int sx = s.full_x + x - s.x;
+      if (sx < 0 || sx >= s.width) continue;
+      const std::size_t d = (static_cast<std::size_t>(y) * element.width + x) * 4;
+      if (element.samples[d + 3] == 0) continue;  // the plate, exactly
+      covered(d, (static_cast<std::size_t>(sy) * s.width + sx) * 4);
+    }
+  }
+}
+
+// "over" of a premultiplied cloud pixel over a plate pixel whose colour is stored
+// premultiplied or straight; the result stored as the plate's is. The cloud covers the
+// pixel, so the result's alpha is above 0.
+void over_pixel(const float* cloud, const float* plate, bool premultiplied, float* out) {
+  const float keep = 1.0f - cloud[3];
+  const float alpha = cloud[3] + plate[3] * keep;
+  for (int c = 0; c < 3; ++c) {
+    const float under = premultiplied ? plate[c] : plate[c] * plate[3];
+    out[c] = cloud[c] + under * keep;
+    if (!premultiplied) out[c] /= alpha;
+  }
+  out[3] = alpha;
+}
+
 ImageBuf composite_over_managed(const HostImage& element, const Plate& plate,
                                 const std::string& output_space, const ColourSpaces& colours) {
   const ImageSpec& s = plate.spec;
@@ -61,49 +105,26 @@ ImageBuf composite_over_managed(const HostImage& element, const Plate& plate,
                    " cannot be composited over a frame of " +
                    size_text({element.width, element.height}));
   }
-  const std::size_t pixels = static_cast<std::size_t>(display.width) * display.height;
-  // In the node's space, over the display window: the element over what the node saw of
-  // the plate, and what the node saw alone.
-  std::vector<float> over(pixels * 4), seen(pixels * 4);
-  for (std::size_t i = 0; i < pixels * 4; i += 4) {
-    const float coverage = element.samples[i + 3] / 65535.0f;
-    for (int c = 0; c < 4; ++c) seen[i + c] = plate.node_input.samples[i + c] / 65535.0f;
-    for (int c = 0; c < 3; ++c) {
-      over[i + c] = element.samples[i + c] / 65535.0f + seen[i + c] * (1.0f - coverage);
-    }
-    over[i + 3] = seen[i + 3];  // the plate's alpha, as the node's composite keeps it
-  }
-  ImageSpec display_spec = frame_spec(plate, TypeDesc::FLOAT);
-  display_spec.x = s.full_x;
-  display_spec.y = s.full_y;
-  display_spec.width = display.width;
-  display_spec.height = display.height;
-  const ImageBuf over_buf(display_spec, over.data());
-  const ImageBuf seen_buf(display_spec, seen.data());
-  const ImageBuf over_out =
-      converted(over_buf, ColourSpaces::kNodeSpace, output_space, plate.premultiplied, colours);
-  const ImageBuf seen_out =
-      converted(seen_buf, ColourSpaces::kNodeSpace, output_space, plate.premultiplied, colours);
-  ImageBuf out = converted(plate.pixels, plate.colour_space, output_space, plate.premultiplied, colours);
-  // A copy of its own: the plate's pixels stay as read.
-  out = out.copy(TypeDesc::FLOAT);
+  // In scene-linear: the element over the plate, where the cloud covers it.
+  const std::string& linear = colours.scene_linear();
+  const ImageBuf cloud =
+      premultiplied_in(node_frame(element, frame_spec(plate, TypeDesc::UINT16)), linear, colours);
+  const ImageBuf under = converted(plate.pixels, plate.colour_space, linear, plate.premultiplied, colours);
+  std::vector<float> over(static_cast<std::size_t>(display.width) * display.height * 4, 0.0f);
+  const float* e = static_cast<const float*>(cloud.localpixels());
+  const float* u = static_cast<const float*>(under.localpixels());
+  for_each_covered(element, s, [&](std::size_t d, std::size_t p) {
+    over_pixel(e + d, u + p, plate.premultiplied, over.data() + d);
+  });
+  const ImageBuf over_out = converted(ImageBuf(cloud.spec(), over.data()), linear, output_space,
+                                      plate.premultiplied, colours);
+  // Elsewhere the plate as converted to the output space; a copy of its own: the
+  // plate's pixels stay as read.
+  ImageBuf out = converted(plate.pixels, plate.colour_space, output_space, plate.premultiplied, colours)
+                     .copy(TypeDesc::FLOAT);
   float* o = static_cast<float*>(out.localpixels());
   const float* ov = static_cast<const float*>(over_out.localpixels());
-  const float* se = static_cast<const float*>(seen_out.localpixels());
-  for (int y = 0; y < display.height; ++y) {
-    const int sy = s.full_y + y - s.y;
-    if (sy < 0 || sy >= s.height) continue;
-    for (int x = 0; x < display.width; ++x) {
-      const int sx = s.full_x + x - s.x;
-      if (sx < 0 || sx >= s.width) continue;
-      const std::size_t d = (static_cast<std::size_t>(y) * display.width + x) * 4;
-      const std::uint16_t coverage = element.samples[d + 3];
-      if (coverage == 0) continue;  // the plate, exactly
-      const float keep = 1.0f - coverage / 65535.0f;
-      float* p = o + (static_cast<std::size_t>(sy) * s.width + sx) * 4;
-      for (int c = 0; c < 3; ++c) p[c] = ov[d + c] + (p[c] - se[d + c]) * keep;
-    }
-  }
+  for_each_covered(element, s, [&](std::size_t d, std::size_t p) { std::copy(ov + d, ov + d + 4, o + p); });
   out.specmod().attribute("oiio:ColorSpace", output_space);
   return out;
 }
@@ -125,9 +146,10 @@ ImageBuf output_frame(const HostImage& node_output, const Plate& plate, bool ele
   }
   spec.attribute("oiio:ColorSpace", output_space);
   ImageBuf out = node_frame(node_output, spec);
-  if (!colours.same(ColourSpaces::kNodeSpace, output_space)) {
-    out = converted(out.copy(TypeDesc::FLOAT), ColourSpaces::kNodeSpace, output_space,
-                    element || plate.premultiplied, colours);
+  if (!colours.same(colours.node_space(), output_space)) {
+    out = element ? premultiplied_in(out, output_space, colours)
+                  : converted(out.copy(TypeDesc::FLOAT), colours.node_space(), output_space,
+                              plate.premultiplied, colours);
     out.specmod().attribute("oiio:ColorSpace", output_space);
   }
   return out;

@@ -19,13 +19,14 @@ inline bool node_draws_element(const Plate& plate, bool element) {
 // `node_output` is the node's frame over the plate's display window (the element when
 // node_draws_element). Returns:
 // - element: the cloud over transparent black, colour premultiplied, alpha the
-//   coverage; its data window is the plate's display window;
+//   coverage; its data window is the plate's display window; in another space than the
+//   node's, float, colour converted unpremultiplied and premultiplied again (none where
+//   alpha is 0);
 // - a plate the node read directly: the node's composite as it stands (UINT16 when
 //   `output_space` is the node's; converted to float otherwise);
-// - a colour-managed plate: float over the plate's data window; inside the display
-//   window the element over the plate (both in the node's space), converted to
-//   `output_space`, plus what the node's 0..1 could not hold of the plate, scaled by
-//   1 - coverage, so that where no cloud covers the plate passes through exactly (as
-//   converted to `output_space`); outside the display window the plate as it is.
+// - a colour-managed plate: float over the plate's data window; where the cloud covers
+//   the plate, the element "over" the plate in scene-linear (E + P * (1 - a), alpha
+//   a + Pa * (1 - a)), converted to `output_space`; elsewhere the plate converted to
+//   `output_space`, exactly (outside the display window too).
 OIIO::ImageBuf output_frame(const HostImage& node_output, const Plate& plate, bool element,
                             const std::string& output_space, const ColourSpaces& colours);

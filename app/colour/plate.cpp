@@ -20,7 +20,7 @@ std::uint16_t to_sample(float v) {
 
 bool read_directly(const OIIO::ImageSpec& spec, const std::string& space,
                    const ColourSpaces& colours) {
-  return !spec.format.is_floating_point() && colours.same(space, ColourSpaces::kNodeSpace) &&
+  return !spec.format.is_floating_point() && colours.same(space, colours.node_space()) &&
          spec.x == spec.full_x && spec.y == spec.full_y &&
          display_size(spec) == ImageSize{spec.width, spec.height};
 }
@@ -39,11 +39,11 @@ Plate read_plate(const std::string& path, const ColourSpaces& colours,
   }
   plate.pixels = read_float_image(path);
   const OIIO::ImageBuf display = OIIO::ImageBufAlgo::colorconvert(
-      plate.pixels, plate.colour_space, ColourSpaces::kNodeSpace, plate.premultiplied, "", "",
+      plate.pixels, plate.colour_space, colours.node_space(), plate.premultiplied, "", "",
       &colours.config());
   if (display.has_error()) {
     throw AppError("cannot convert input image \"" + path + "\" from " + plate.colour_space +
-                   " to " + ColourSpaces::kNodeSpace + ": " + display.geterror());
+                   " to " + colours.node_space() + ": " + display.geterror());
   }
   HostImage data(plate.spec.width, plate.spec.height);
   const float* from = static_cast<const float*>(display.localpixels());
@@ -55,7 +55,6 @@ Plate read_plate(const std::string& path, const ColourSpaces& colours,
 Plate frame_plate(HostImage image) {
   Plate plate;
   plate.spec = OIIO::ImageSpec(image.width, image.height, 4, OIIO::TypeDesc::UINT16);
-  plate.colour_space = ColourSpaces::kNodeSpace;
   plate.node_input = std::move(image);
   return plate;
 }

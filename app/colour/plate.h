@@ -10,7 +10,7 @@
 
 struct Plate {
   OIIO::ImageSpec spec;      // the file's header (windows, metadata); the frame's alone for the background
-  std::string colour_space;  // resolved in the shot's configuration
+  std::string colour_space;  // resolved in the shot's configuration; empty: the node's
   bool premultiplied = false;  // colour stored multiplied by alpha (EXR)
   HostImage node_input;      // the display window, 16-bit, in the node's colour space
   // Colour-managed plates only, empty otherwise: the data window as stored, float RGBA in

@@ -65,6 +65,14 @@ renders that frame again (give the inputs again; options given win). A
 document --save wrote holds the shot too (its frames, shot start, --preroll,
 --element, colour spaces and size) and gives the same defaults.
 
+Colour: each file by its own type, unless --input-colorspace or
+--output-colorspace names its space: float files (.exr, .hdr, float .tif and
+.dpx) scene-linear, 8- and 16-bit files the node's sRGB. The configuration is
+--colorconfig, else $OCIO, else the built-in one; a space may be named by its
+name, an alias or a role, in any case. An element in a float file is
+scene-linear and premultiplied, and over a colour-managed plate (an EXR, say)
+the composite is that element "over" the plate, made in scene-linear.
+
 Examples:
   brumel render --demo Sunset --preroll -o out/sunset.####.png
   brumel render -i plate.####.exr --frames 1001-1100 --demo Billow \
@@ -176,10 +184,12 @@ void add_render_options(CLI::App* render, RenderLine& line) {
       ->type_name("MODE");
   render->add_flag("--element", options.element,
                    "Write the cloud alone over transparent black: colour premultiplied, "
-                   "alpha its coverage (lay it over the plate with \"over\")");
+                   "alpha its coverage, scene-linear in a float file (lay it over the plate "
+                   "with \"over\")");
   render
       ->add_option("--output-colorspace", options.output_colorspace,
-                   "Colour space of the written frames; default: the input's")
+                   "Colour space of the written frames; default: scene-linear for float "
+                   "files (.exr, float .tif and .dpx), the node's sRGB for 8- and 16-bit ones")
       ->type_name("SPACE");
   OutputOptions& output = options.output_options;
   render

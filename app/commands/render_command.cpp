@@ -65,13 +65,15 @@ void prepare_outputs(const RenderOptions& options, const ImageSequence& output) 
   check_output_options(options.output_options, first);
 }
 
-// The frames' colour space: --output-colorspace, else the input's, else the node's.
-std::string output_space(const RenderOptions& options, const ShotOptions& shot, FrameSources& sources) {
+// The frames' colour space: --output-colorspace, else by the samples the file holds.
+std::string output_space(const RenderOptions& options, const ImageSequence& output,
+                         FrameSources& sources) {
   const ColourSpaces& colours = sources.colours();
   if (!options.output_colorspace.empty()) {
     return colours.resolve(options.output_colorspace, "--output-colorspace");
   }
-  return sources.has_input() ? input_space(shot, sources) : std::string(ColourSpaces::kNodeSpace);
+  const std::string first = output.frame_path(options.shot.frames.first());
+  return colours.of_samples(writes_float_samples(options.output_options, first));
 }
 
 // Renders shot.options.frames, catching up the others, and writes each frame while
@@ -153,7 +155,7 @@ int run_render(const RenderOptions& options) {
 
   // Everything is checked, with --skip-existing too, before it says what it leaves.
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
-  const FrameStamp stamp = shot_stamp(options, *shot, output_space(options, shot->options, shot->sources));
+  const FrameStamp stamp = shot_stamp(options, *shot, output_space(options, output, shot->sources));
   const FramesOnDisk on_disk =
       options.skip_existing ? frames_to_write(output, frames, stamp) : FramesOnDisk{frames, {}, false};
   if (on_disk.unchecked) {

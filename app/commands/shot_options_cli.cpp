@@ -16,9 +16,23 @@ void add_shot_options(CLI::App& command, ShotOptions& shot) {
       ->type_name("PATTERN");
   command
       .add_option("--input-colorspace", shot.input_colorspace,
-                  "Colour space of the input (OCIO's configuration, else built-in: linear, "
-                  "sRGB); default: what the file says, else scene-linear for float files "
-                  "(EXR) and sRGB for 8- and 16-bit ones")
+                  "Colour space of the input: a name, alias or role of the colour "
+                  "configuration; default: what the file says when the configuration knows "
+                  "it, else scene-linear for float files (EXR) and the node's sRGB for 8- "
+                  "and 16-bit ones")
+      ->type_name("SPACE");
+  command
+      .add_option("--colorconfig", shot.colour.config_file,
+                  "OpenColorIO configuration; default: the file the OCIO environment "
+                  "variable names, else the built-in one (linear, sRGB)")
+      ->type_name("FILE");
+  command
+      .add_option("--node-colorspace", shot.colour.node_space,
+                  "The configuration's space for the node's sRGB values; default: a space "
+                  "named or aliased sRGB, \"sRGB - Texture\", srgb_tx, \"Utility - sRGB - "
+                  "Texture\", \"sRGB Encoded Rec.709 (sRGB)\" or srgb_texture (any case), "
+                  "else the role matte_paint, color_picking or texture_paint when it decodes "
+                  "as sRGB")
       ->type_name("SPACE");
   command.add_option("--threads", shot.threads, "Processors the node may use (1 to 64)")
       ->type_name("N")

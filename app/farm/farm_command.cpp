@@ -170,6 +170,12 @@ std::vector<std::string> chunk_command(const FarmOptions& options, const FarmPla
   if (!shot.input_colorspace.empty()) {
     words.insert(words.end(), {"--input-colorspace", shot.input_colorspace});
   }
+  if (!shot.colour.config_file.empty()) {
+    words.insert(words.end(), {"--colorconfig", shot.colour.config_file});
+  }
+  if (!shot.colour.node_space.empty()) {
+    words.insert(words.end(), {"--node-colorspace", shot.colour.node_space});
+  }
   if (render.element) words.push_back("--element");
   if (!render.output_colorspace.empty()) {
     words.insert(words.end(), {"--output-colorspace", render.output_colorspace});

@@ -14,7 +14,8 @@ namespace {
 // What OpenImageIO 2.4's writers keep as asked. Each leaves out what its writer
 // would quietly turn into something else: EXR writes 8- and 16-bit integers as
 // half, PNG writes half and float as 8-bit, TIFF writes half as float, JPEG
-// writes everything as 8-bit, and EXR and TIFF write an unknown compression as zip.
+// writes everything as 8-bit, HDR everything as float, and EXR and TIFF write an
+// unknown compression as zip.
 struct FormatChoices {
   const char* format;       // OpenImageIO's name of the format
   const char* datatype;     // written without --datatype
@@ -37,6 +38,7 @@ const std::vector<FormatChoices>& formats() {
       {"png", "uint16", {"uint8", "uint16"}, {"zip"}, false, {"zip"}},
       {"dpx", "uint16", {"uint8", "uint16", "float"}, {}},
       {"jpeg", "uint8", {"uint8"}, {}, true},
+      {"hdr", "float", {}, {}},
   };
   return table;
 }
@@ -139,4 +141,10 @@ OutputEncoding output_encoding(const OutputOptions& options, const std::string& 
     encoding.compression.clear();
   }
   return encoding;
+}
+
+bool writes_float_samples(const OutputOptions& options, const std::string& path) {
+  const auto output = OIIO::ImageOutput::create(path);
+  if (!output) return false;  // prepare_output names the unknown format
+  return output_encoding(options, output->format_name()).type.is_floating_point();
 }

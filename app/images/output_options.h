@@ -30,3 +30,7 @@ void check_output_options(const OutputOptions& options, const std::string& path)
 // The encoding of checked options for a writer of OpenImageIO's format
 // `format_name` ("openexr", "png", ...).
 OutputEncoding output_encoding(const OutputOptions& options, const std::string& format_name);
+
+// Whether the frames written to `path` with checked `options` hold float samples (half or
+// float: .exr, .hdr, a float .tif or .dpx), which are scene-linear by default.
+bool writes_float_samples(const OutputOptions& options, const std::string& path);

@@ -7,8 +7,11 @@
 #include "app/images/image_io.h"
 
 FrameSources::FrameSources(const std::string& input, const std::string& matte,
-                           ImageSize background_size, std::string input_space)
-    : background_size_(background_size), input_space_(std::move(input_space)) {
+                           ImageSize background_size, std::string input_space,
+                           ColourRequest colour)
+    : background_size_(background_size),
+      input_space_(std::move(input_space)),
+      colour_request_(std::move(colour)) {
   if (!input.empty()) input_.emplace(Source{ImageSequence(input), {}, {}, false});
   if (!matte.empty()) matte_.emplace(Source{ImageSequence(matte), {}, {}, false});
 }
@@ -49,7 +52,7 @@ OIIO::ImageSpec FrameSources::input_spec(int frame) const {
 }
 
 const ColourSpaces& FrameSources::colours() {
-  if (!colours_) colours_.emplace();
+  if (!colours_) colours_.emplace(colour_request_);
   return *colours_;
 }
 

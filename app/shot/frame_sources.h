@@ -15,9 +15,10 @@ class FrameSources {
  public:
   // `input` and `matte` are file names or sequence patterns, empty for none.
   // Without an input, frames are the default background at `background_size`.
-  // `input_space` is the input's colour space as given (empty: by its files).
+  // `input_space` is the input's colour space as given (empty: by its files); `colour`
+  // chooses the configuration and the node's space.
   FrameSources(const std::string& input, const std::string& matte, ImageSize background_size,
-               std::string input_space = "");
+               std::string input_space = "", ColourRequest colour = {});
 
   bool has_input() const { return input_.has_value(); }
   bool has_matte() const { return matte_.has_value(); }
@@ -54,6 +55,7 @@ class FrameSources {
   std::optional<Source> matte_;
   ImageSize background_size_;
   std::string input_space_;
+  ColourRequest colour_request_;
   std::optional<ColourSpaces> colours_;
   Plate background_;
 };

@@ -94,7 +94,7 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options) {
 
   auto shot = std::unique_ptr<Shot>(
       new Shot{options, size, std::move(module), std::move(node),
-               FrameSources(options.input, options.matte, size, options.input_colorspace), nullptr, {}});
+               FrameSources(options.input, options.matte, size, options.input_colorspace, options.colour), nullptr, {}});
   check_managed_sizes(shot->sources, options, size);
   const double aspect = plate_aspect(shot->sources, options);
   shot->driver =

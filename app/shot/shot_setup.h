@@ -21,6 +21,7 @@ struct ShotOptions {
   std::string input;              // image or sequence; empty: the default background
   std::string matte;              // image or sequence; empty: none
   std::string input_colorspace;   // the input's colour space as given; empty: by its files
+  ColourRequest colour;           // --colorconfig, --node-colorspace
   std::optional<ImageSize> size;  // empty: the input's size, else kDefaultSize
   int shot_start = 1;             // the frame where the simulation starts
   FrameList frames{FrameRange{1, 24}};  // the frames drawn; the others from shot_start are caught up
