@@ -128,17 +128,16 @@ void play_and_write(const RenderOptions& options, Shot& shot, const ImageSequenc
   progress.finish();
 }
 
-// What every frame of the shot records (its frame number aside), made once: the
-// writer's threads stamp copies of it, --save writes it, --skip-existing compares it.
-FrameStamp shot_stamp(const RenderOptions& options, Shot& shot, const std::string& space) {
+}  // namespace
+
+FrameStamp shot_stamp(const RenderOptions& options, Shot& shot) {
   const ShotOptions& shot_options = shot.options;
+  const ImageSequence output(options.output);
   return FrameStamp{0, shot_options.shot_start, shot_options.settings.preroll,
                     settings_document(*shot.node), options.element,
                     shot.sources.has_input() ? input_space(shot_options, shot.sources) : std::string(),
-                    space};
+                    output_space(options, output, shot.sources)};
 }
-
-}  // namespace
 
 int run_render(const RenderOptions& options) {
   const ImageSequence output(options.output);
@@ -155,7 +154,8 @@ int run_render(const RenderOptions& options) {
 
   // Everything is checked, with --skip-existing too, before it says what it leaves.
   std::unique_ptr<Shot> shot = prepare_shot(options.shot);
-  const FrameStamp stamp = shot_stamp(options, *shot, output_space(options, output, shot->sources));
+  // Made once: the writer's threads stamp copies of it.
+  const FrameStamp stamp = shot_stamp(options, *shot);
   const FramesOnDisk on_disk =
       options.skip_existing ? frames_to_write(output, frames, stamp) : FramesOnDisk{frames, {}, false};
   if (on_disk.unchecked) {

@@ -3,6 +3,7 @@
 // default background) and writes an image sequence.
 #include <string>
 
+#include "app/images/frame_metadata.h"
 #include "app/images/output_options.h"
 #include "app/shot/shot_setup.h"
 
@@ -25,3 +26,9 @@ struct RenderOptions {
 // stamped with the shot's settings, reporting progress on standard error. Returns 0; throws AppError, with nothing written, when anything is
 // wrong before rendering.
 int run_render(const RenderOptions& options);
+
+// What every frame of a prepared shot records, its frame number aside (the settings
+// document, the shot options, the colour spaces it is written in): what --save
+// writes beside the settings and --skip-existing compares. Throws AppError for an
+// output colour space the configuration does not have.
+FrameStamp shot_stamp(const RenderOptions& options, Shot& shot);

@@ -6,7 +6,9 @@
 
 #include "app/app_error.h"
 #include "app/farm/child_process.h"
+#include "app/commands/render_command.h"
 #include "app/farm/shell_text.h"
+#include "app/settings/shot_document.h"
 #include "app/farm/slurm_limits.h"
 #include "app/images/image_io.h"
 #include "app/images/image_sequence.h"
@@ -309,7 +311,9 @@ int run_farm(const FarmOptions& options) {
                    "\": " + error.message());
   }
   save_settings(*shot->node, places.settings_file());
-  if (!render.save_file.empty()) save_settings(*shot->node, render.save_file);
+  if (!render.save_file.empty()) {
+    save_shot_document(render.save_file, shot_stamp(render, *shot), render.shot.frames, shot->size);
+  }
 
   if (options.print_commands) {
     // A cd first: the commands run from any folder, as a farm manager's may.
