@@ -4,4 +4,8 @@
 // It is the embedding library's, so errors from either reach main alike.
 #include "embed/error.h"
 
+namespace brumel {
+
 using AppError = brumel::Error;
+
+}  // namespace brumel

@@ -12,6 +12,8 @@
 #include "app/images/image_sequence.h"
 #include "app/images/image_size.h"
 
+using namespace brumel;  // the harness drives the application's own functions
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   try {

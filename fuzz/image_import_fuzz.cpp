@@ -14,6 +14,8 @@
 #include "app/images/image_io.h"
 #include "app/images/library_messages.h"
 
+using namespace brumel;  // the harness drives the application's own functions
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // One thread: a pool started per image would cost more than the reading.
   OIIO::attribute("threads", 1);

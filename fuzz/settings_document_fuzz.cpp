@@ -12,6 +12,8 @@
 #include "app/embedding.h"
 #include "fuzz/fuzz_node.h"
 
+using namespace brumel;  // the harness drives the application's own functions
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = "/tmp/brumel_settings_fuzz_" + std::to_string(getpid()) + ".json";
   std::FILE* file = std::fopen(path.c_str(), "wb");

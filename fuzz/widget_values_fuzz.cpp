@@ -9,6 +9,8 @@
 #include "app/embedding.h"
 #include "fuzz/fuzz_node.h"
 
+using namespace brumel;  // the harness drives the application's own functions
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   FuzzNode node;

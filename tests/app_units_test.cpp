@@ -40,6 +40,8 @@
 #include "embed/widget_glossary.h"
 #include "tests/support/app_run.h"
 
+namespace brumel {
+
 using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
@@ -789,5 +791,7 @@ TEST(DefaultBackground, OpaqueDuskSky) {
   EXPECT_GT(at(30, 0), at(30, 2));  // warm just above the horizon
   EXPECT_LT(at(39, 0), at(30, 0));  // dark ground below it
 }
+
+}  // namespace brumel
 
 #endif

@@ -10,6 +10,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // Lists names for a message: "a, b, c".
@@ -133,3 +135,5 @@ std::string ColourSpaces::of_plate(const OIIO::ImageSpec& spec, const std::strin
 bool ColourSpaces::same(const std::string& a, const std::string& b) const {
   return OIIO::Strutil::iequals(a, b);
 }
+
+}  // namespace brumel

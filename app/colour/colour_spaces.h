@@ -10,6 +10,8 @@
 #include <OpenImageIO/color.h>
 #include <OpenImageIO/imageio.h>
 
+namespace brumel {
+
 // Where the node's space is looked for, in this order: a space named or aliased so (any
 // case), else the space of such a role when its greys decode as the sRGB curve does.
 inline constexpr const char* kNodeSpaceNames[] = {
@@ -69,3 +71,5 @@ class ColourSpaces {
   std::string scene_linear_;
   std::string node_space_;
 };
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 namespace {
 
 using OIIO::ImageBuf;
@@ -154,3 +156,5 @@ ImageBuf output_frame(const HostImage& node_output, const Plate& plate, bool ele
   }
   return out;
 }
+
+}  // namespace brumel

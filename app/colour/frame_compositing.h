@@ -10,6 +10,8 @@
 #include "app/images/host_image.h"
 #include "app/colour/plate.h"
 
+namespace brumel {
+
 // Whether the node must draw the cloud alone for this plate: for an element, and for a
 // colour-managed plate, whose composite the application makes.
 inline bool node_draws_element(const Plate& plate, bool element) {
@@ -30,3 +32,5 @@ inline bool node_draws_element(const Plate& plate, bool element) {
 //   `output_space`, exactly (outside the display window too).
 OIIO::ImageBuf output_frame(const HostImage& node_output, const Plate& plate, bool element,
                             const std::string& output_space, const ColourSpaces& colours);
+
+}  // namespace brumel

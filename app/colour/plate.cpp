@@ -8,6 +8,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 namespace {
 
 std::uint16_t to_sample(float v) {
@@ -58,3 +60,5 @@ Plate frame_plate(HostImage image) {
   plate.node_input = std::move(image);
   return plate;
 }
+
+}  // namespace brumel

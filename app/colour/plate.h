@@ -8,6 +8,8 @@
 #include "app/colour/colour_spaces.h"
 #include "app/images/host_image.h"
 
+namespace brumel {
+
 struct Plate {
   OIIO::ImageSpec spec;      // the file's header (windows, metadata); the frame's alone for the background
   std::string colour_space;  // resolved in the shot's configuration; empty: the node's
@@ -34,3 +36,5 @@ Plate read_plate(const std::string& path, const ColourSpaces& colours,
 
 // A display-referred frame that no file holds (the default background), as a plate.
 Plate frame_plate(HostImage image);
+
+}  // namespace brumel

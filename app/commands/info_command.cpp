@@ -9,6 +9,8 @@
 #include "app/settings/widget_table.h"
 #include "host/widget_names.h"
 
+namespace brumel {
+
 namespace {
 
 // Columns as wide as their widest cell, whole texts, two spaces apart.
@@ -160,3 +162,5 @@ int run_info(const InfoOptions& options) {
   }
   return 0;
 }
+
+}  // namespace brumel

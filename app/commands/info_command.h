@@ -3,6 +3,8 @@
 // and widget table, as text or JSON.
 #include <string>
 
+namespace brumel {
+
 struct InfoOptions {
   std::string module_path;  // empty: BrumelKv.node next to the executable
   bool json = false;
@@ -12,3 +14,5 @@ struct InfoOptions {
 // Prints the node's description to standard output. Returns 0; throws
 // AppError when the module cannot be loaded.
 int run_info(const InfoOptions& options);
+
+}  // namespace brumel

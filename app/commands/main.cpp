@@ -24,6 +24,8 @@
 #include "app/commands/shot_options_cli.h"
 #include "app/commands/render_command.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kRuntimeError = 1;
@@ -265,7 +267,10 @@ int exec_viewer(int argc, char** argv) {
 
 }  // namespace
 
+}  // namespace brumel
+
 int main(int argc, char** argv) {
+  using namespace brumel;
   if (argc >= 2 && std::strcmp(argv[1], "view") == 0) return exec_viewer(argc, argv);
 
   CLI::App app(

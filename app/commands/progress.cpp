@@ -5,6 +5,8 @@
 #include "app/app_error.h"
 #include "app/commands/progress_events.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kBarWidth = 30;
@@ -203,3 +205,5 @@ void Progress::finish() {
   std::fprintf(out_, "%s\n", text.c_str());
   std::fflush(out_);
 }
+
+}  // namespace brumel

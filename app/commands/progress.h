@@ -13,6 +13,8 @@
 #include "app/shot/frame_list.h"
 #include "app/shot/node_messages.h"
 
+namespace brumel {
+
 class Progress {
  public:
   enum class Style { Bar, Lines, Json, Quiet };
@@ -55,3 +57,5 @@ class Progress {
   std::chrono::steady_clock::time_point last_event_;  // the last frame drawn or caught up first
   std::chrono::steady_clock::time_point run_start_;   // when the current catch-up run began
 };
+
+}  // namespace brumel

@@ -15,8 +15,12 @@
 
 #include <nlohmann/json.hpp>
 
+namespace brumel {
+
 // Writes `event` as one line and flushes, so that a reader sees it at once.
 void write_event(std::FILE* out, const nlohmann::ordered_json& event);
 
 // The error event of `message`.
 void write_error_event(std::FILE* out, const std::string& message);
+
+}  // namespace brumel

@@ -18,6 +18,8 @@
 #include "app/settings/shot_document.h"
 #include "assim/smp.h"
 
+namespace brumel {
+
 namespace {
 
 // The input's colour space, as its first frame to write and the options give it.
@@ -177,3 +179,5 @@ int run_render(const RenderOptions& options) {
   play_and_write(options, *shot, output, style, stamp, on_disk.stale);
   return 0;
 }
+
+}  // namespace brumel

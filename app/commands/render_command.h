@@ -7,6 +7,8 @@
 #include "app/images/output_options.h"
 #include "app/shot/shot_setup.h"
 
+namespace brumel {
+
 struct RenderOptions {
   ShotOptions shot;
   std::string output;     // image name or sequence pattern
@@ -32,3 +34,5 @@ int run_render(const RenderOptions& options);
 // writes beside the settings and --skip-existing compares. Throws AppError for an
 // output colour space the configuration does not have.
 FrameStamp shot_stamp(const RenderOptions& options, Shot& shot);
+
+}  // namespace brumel

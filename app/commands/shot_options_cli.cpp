@@ -2,6 +2,8 @@
 
 #include "app/settings/image_document.h"
 
+namespace brumel {
+
 void add_shot_options(CLI::App& command, ShotOptions& shot) {
   SettingsRequest& settings = shot.settings;
   settings.read_image = read_image_document;
@@ -67,3 +69,5 @@ void add_shot_options(CLI::App& command, ShotOptions& shot) {
   command.add_flag("--preroll", settings.preroll,
                    "Press \"Restart+PreR\" before the first frame (runs \"PreRoll\" steps first)");
 }
+
+}  // namespace brumel

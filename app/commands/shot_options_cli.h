@@ -4,6 +4,8 @@
 
 #include "app/shot/shot_setup.h"
 
+namespace brumel {
+
 // Registers on `command` the options every shot command shares, bound to `shot`:
 // the inputs (-i, --matte), the node (--module, --threads) and its settings
 // (--load, --demo, --set, --key, --preroll). The frame, size and mode options
@@ -14,3 +16,5 @@ void add_shot_options(CLI::App& command, ShotOptions& shot);
 // shows: these frames, in this mode (unless a loaded document or a --set gives it).
 inline constexpr const char* kDefaultFrames = "1-24";
 inline constexpr const char* kDefaultMode = "render";
+
+}  // namespace brumel

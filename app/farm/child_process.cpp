@@ -9,7 +9,9 @@
 
 #include "app/app_error.h"
 
-extern char** environ;
+extern char** environ;  // the C library's, global
+
+namespace brumel {
 
 ChildResult run_child(const std::vector<std::string>& args) {
   int pipe_fds[2];
@@ -44,3 +46,5 @@ ChildResult run_child(const std::vector<std::string>& args) {
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
 }
+
+}  // namespace brumel

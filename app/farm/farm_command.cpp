@@ -17,6 +17,8 @@
 #include "app/embedding.h"
 #include "app/shot/shot_setup.h"
 
+namespace brumel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -339,3 +341,5 @@ int run_farm(const FarmOptions& options) {
                render.shot.frames.count());
   return 0;
 }
+
+}  // namespace brumel

@@ -14,6 +14,8 @@
 #include "app/shot/frame_list.h"
 #include "app/commands/render_command.h"
 
+namespace brumel {
+
 struct FarmOptions {
   RenderOptions render;  // the shot, as `brumel render` takes it
   bool slurm = false;
@@ -79,3 +81,5 @@ void add_farm_options(CLI::App& app, FarmOptions& options,
 // then submits the array (or prints the script or the commands). Returns 0,
 // or 1 when --wait finds frames missing (named on standard error). Throws AppError.
 int run_farm(const FarmOptions& options);
+
+}  // namespace brumel

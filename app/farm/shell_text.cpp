@@ -5,6 +5,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
@@ -52,3 +54,5 @@ void refuse_control_characters(const std::string& option, const std::string& val
                  "\": a farm cannot pass a newline or other control character safely to the "
                  "shell and the farm manager that run each chunk; rename it");
 }
+
+}  // namespace brumel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 // `text` as one word of a POSIX shell: single-quoted unless plainly safe.
 std::string shell_word(const std::string& text);
 
@@ -16,3 +18,5 @@ std::string shell_line(const std::vector<std::string>& words);
 // Throws AppError naming `option` and `value` (its control characters shown
 // as \n, \t or \xNN) when `value` holds a control character.
 void refuse_control_characters(const std::string& option, const std::string& value);
+
+}  // namespace brumel

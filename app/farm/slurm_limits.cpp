@@ -4,6 +4,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr const char* kTimeForms =
@@ -45,3 +47,5 @@ void check_slurm_time(const std::string& value) {
                    "it, above 0: " + kTimeForms + " (2:00:00 for two hours)");
   }
 }
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 // not found in a log once the job has been queued.
 #include <string>
 
+namespace brumel {
+
 // Throws AppError naming --mem and `value` unless it is a memory size above zero
 // as sbatch takes it: a whole number with an optional unit K, M, G or T
 // (megabytes without one), such as 4G or 500M.
@@ -14,3 +16,5 @@ void check_slurm_memory(const std::string& value);
 // DAYS-HOURS:MINUTES or DAYS-HOURS:MINUTES:SECONDS (the fields after the
 // first below 60, hours after days below 24).
 void check_slurm_time(const std::string& value);
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 using OIIO::ImageSpec;
 
 namespace {
@@ -103,3 +105,5 @@ OIIO::ImageBuf host_frame(const HostImage& image) {
 void write_host_image(const HostImage& image, const std::string& path) {
   write_frame(host_frame(image), path, OutputOptions{}, FrameStamp{});
 }
+
+}  // namespace brumel

@@ -11,6 +11,8 @@
 #include "app/images/output_options.h"
 #include "app/images/pending_file.h"
 
+namespace brumel {
+
 // Writes `frame` (4 channels, RGBA, of any pixel type: UINT16 from the node,
 // FLOAT when colour-managed; alpha straight when its spec says
 // "oiio:UnassociatedAlpha", else premultiplied) to `path` through a PendingFile:
@@ -36,3 +38,5 @@ OIIO::ImageBuf host_frame(const HostImage& image);
 
 // write_frame of the image with no options, stamped with Software alone.
 void write_host_image(const HostImage& image, const std::string& path);
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 namespace {
 
 // OpenImageIO's "format:ext,ext;format:ext" list as {format} or {ext}.
@@ -188,3 +190,5 @@ std::string stamp_difference(const StampedImage& on_disk, const FrameStamp& want
   if (on_disk.settings != wanted.settings) return settings_difference(on_disk.settings, wanted.settings);
   return "";
 }
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 
 #include "app/images/image_size.h"
 
+namespace brumel {
+
 // What brumel records in every frame it writes.
 struct FrameStamp {
   int frame = 0;
@@ -76,3 +78,5 @@ std::optional<StampedImage> read_stamp(const std::string& path);
 // words naming the first thing that differs ("\"Seed\" is 7 there, 1 here");
 // empty when it is that frame.
 std::string stamp_difference(const StampedImage& on_disk, const FrameStamp& wanted);
+
+}  // namespace brumel

@@ -16,6 +16,8 @@
 #include "app/images/library_messages.h"
 #include "app/images/pending_file.h"
 
+namespace brumel {
+
 namespace fs = std::filesystem;
 using OIIO::ImageInput;
 using OIIO::ImageOutput;
@@ -311,3 +313,5 @@ void write_image_file(std::unique_ptr<ImageOutput> output, const ImageSpec& spec
                       const void* pixels, OIIO::stride_t pixel_stride, const std::string& path) {
   encode_image_file(std::move(output), spec, type, pixels, pixel_stride, path)->commit();
 }
+
+}  // namespace brumel

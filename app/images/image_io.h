@@ -12,6 +12,8 @@
 #include "app/images/image_size.h"
 #include "app/images/pending_file.h"
 
+namespace brumel {
+
 // The size of an image file's display window (the frame a host shows), from its header. Throws AppError naming the file
 // when it cannot be read, has no pixels, is deep, has more than 64 channels, or
 // is beyond the size limits (check_image_size), before anything is allocated.
@@ -64,3 +66,5 @@ std::unique_ptr<PendingFile> encode_image_file(std::unique_ptr<OIIO::ImageOutput
 void write_image_file(std::unique_ptr<OIIO::ImageOutput> output, const OIIO::ImageSpec& spec,
                       OIIO::TypeDesc type, const void* pixels, OIIO::stride_t pixel_stride,
                       const std::string& path);
+
+}  // namespace brumel

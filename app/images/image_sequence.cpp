@@ -5,6 +5,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 AppError pattern_error(const std::string& pattern, const std::string& why) {
@@ -82,3 +84,5 @@ std::string ImageSequence::frame_path(int frame) const {
   std::snprintf(digits, sizeof digits, "%0*d", width, frame);
   return prefix_ + digits + suffix_;
 }
+
+}  // namespace brumel

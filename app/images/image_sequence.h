@@ -5,6 +5,8 @@
 // A name without a pattern is a single image used for every frame.
 #include <string>
 
+namespace brumel {
+
 // The widest padding a frame pattern may ask for (############ or %012d).
 inline constexpr int kWidestPadding = 12;
 
@@ -30,3 +32,5 @@ class ImageSequence {
   int width_ = 0;  // digits of padding; 0 = no pattern
   bool sign_in_width_ = false;  // %0Nd: a negative frame's sign takes one of the N places
 };
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 bool read_side(const char*& p, const char* end, int& side) {
@@ -44,3 +46,5 @@ void check_image_size(ImageSize size, const std::string& what) {
                  ", beyond the limit of " + std::to_string(kLargestSide) + " pixels a side and " +
                  std::to_string(kLargestPixels) + " pixels in all (8192x8192)");
 }
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace brumel {
+
 struct ImageSize {
   int width = 1280;
   int height = 720;
@@ -24,3 +26,5 @@ ImageSize parse_image_size(const std::string& text);
 // Throws AppError "`what` is WxH, beyond the limit ..." when `size` has a side
 // outside 1..kLargestSide or more than kLargestPixels pixels.
 void check_image_size(ImageSize size, const std::string& what);
+
+}  // namespace brumel

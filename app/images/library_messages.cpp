@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdio>
 
+namespace brumel {
+
 namespace {
 std::atomic<bool> catching{true};
 }  // namespace
@@ -60,3 +62,5 @@ void report_library_messages(const std::string& what, const std::string& text) {
     begin = end + 1;
   }
 }
+
+}  // namespace brumel

@@ -7,6 +7,8 @@
 // written on standard error meanwhile is caught too.
 #include <string>
 
+namespace brumel {
+
 class LibraryMessages {
  public:
   // Points descriptor 2 at the memory file; when that cannot be done nothing is caught.
@@ -31,3 +33,5 @@ void catch_library_messages(bool on);
 // Prints each line of `text` (from take()) on standard error as
 // "brumel: `what`: LINE"; nothing for an empty text.
 void report_library_messages(const std::string& what, const std::string& text);
+
+}  // namespace brumel

@@ -9,6 +9,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // What OpenImageIO 2.4's writers keep as asked. Each leaves out what its writer
@@ -148,3 +150,5 @@ bool writes_float_samples(const OutputOptions& options, const std::string& path)
   if (!output) return false;  // prepare_output names the unknown format
   return output_encoding(options, output->format_name()).type.is_floating_point();
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace brumel {
+
 struct OutputOptions {
   std::string datatype;     // --datatype: half, float, uint16 or uint8; empty: the format's own
   // --compression: a name the format offers, "zip:N" with a zlib level N (1 to 9)
@@ -34,3 +36,5 @@ OutputEncoding output_encoding(const OutputOptions& options, const std::string& 
 // Whether the frames written to `path` with checked `options` hold float samples (half or
 // float: .exr, .hdr, a float .tif or .dpx), which are scene-linear by default.
 bool writes_float_samples(const OutputOptions& options, const std::string& path);
+
+}  // namespace brumel

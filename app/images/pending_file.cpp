@@ -21,6 +21,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -262,3 +264,5 @@ void remove_partial_file_on_interrupt() {
     std::signal(signal_number, remove_partials_and_end);
   }
 }
+
+}  // namespace brumel

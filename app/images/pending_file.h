@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 class PendingFile final : public OIIO::Filesystem::IOProxy {
  public:
   // Creates the temporary file (mode 0666 less the umask). Throws AppError
@@ -73,3 +75,5 @@ void write_whole_file(const std::string& path, const std::string& text);
 // before the program ends as the signal would end it. A signal that the
 // program was started with ignored (nohup) stays ignored.
 void remove_partial_file_on_interrupt();
+
+}  // namespace brumel

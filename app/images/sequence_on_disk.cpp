@@ -4,6 +4,8 @@
 #include <charconv>
 #include <filesystem>
 
+namespace brumel {
+
 std::vector<int> frames_on_disk(const ImageSequence& sequence) {
   if (!sequence.is_sequence()) return {};
   // The text around the number is what two frames far apart have in common.
@@ -46,3 +48,5 @@ std::optional<int> first_frame_on_disk(const ImageSequence& sequence) {
   if (frames.empty()) return std::nullopt;
   return frames.front();
 }
+
+}  // namespace brumel

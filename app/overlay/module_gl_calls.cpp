@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <dlfcn.h>
 
+namespace brumel {
+
 namespace {
 
 ModuleGlCalls& routing() {
@@ -34,32 +36,35 @@ ModuleGlCalls route_module_gl_calls(const ModuleGlCalls& calls) {
   return previous;
 }
 
+}  // namespace brumel
+
 // Exported from the executable (see app/CMakeLists.txt) so the module binds to
 // these, whatever else is loaded.
 extern "C" {
 
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-  static const auto fallback = next_definition<void (*)(GLfloat, GLfloat, GLfloat, GLfloat)>("glColor4f");
-  const auto fn = routing().color4f != nullptr ? routing().color4f : fallback;
+  static const auto fallback = brumel::next_definition<void (*)(GLfloat, GLfloat, GLfloat, GLfloat)>("glColor4f");
+  const auto fn = brumel::routing().color4f != nullptr ? brumel::routing().color4f : fallback;
   if (fn != nullptr) fn(r, g, b, a);
 }
 
 void glBegin(GLenum mode) {
-  static const auto fallback = next_definition<void (*)(GLenum)>("glBegin");
-  const auto fn = routing().begin != nullptr ? routing().begin : fallback;
+  static const auto fallback = brumel::next_definition<void (*)(GLenum)>("glBegin");
+  const auto fn = brumel::routing().begin != nullptr ? brumel::routing().begin : fallback;
   if (fn != nullptr) fn(mode);
 }
 
 void glVertex2f(GLfloat x, GLfloat y) {
-  static const auto fallback = next_definition<void (*)(GLfloat, GLfloat)>("glVertex2f");
-  const auto fn = routing().vertex2f != nullptr ? routing().vertex2f : fallback;
+  static const auto fallback = brumel::next_definition<void (*)(GLfloat, GLfloat)>("glVertex2f");
+  const auto fn = brumel::routing().vertex2f != nullptr ? brumel::routing().vertex2f : fallback;
   if (fn != nullptr) fn(x, y);
 }
 
 void glEnd() {
-  static const auto fallback = next_definition<void (*)()>("glEnd");
-  const auto fn = routing().end != nullptr ? routing().end : fallback;
+  static const auto fallback = brumel::next_definition<void (*)()>("glEnd");
+  const auto fn = brumel::routing().end != nullptr ? brumel::routing().end : fallback;
   if (fn != nullptr) fn();
 }
 
 }  // extern "C"
+

@@ -1,4 +1,7 @@
 #pragma once
+
+namespace brumel {
+
 // The four OpenGL calls the node module makes (glColor4f, glBegin, glVertex2f,
 // glEnd) are resolved from the host process when the module is loaded. The
 // application defines them itself and routes them to the context a command
@@ -24,3 +27,5 @@ ModuleGlCalls module_gl_calls_from(GlProc (*lookup)(const char* name));
 // next definition of its name in the load order, as if the application defined
 // none. Single-threaded, like the viewer's drawing.
 ModuleGlCalls route_module_gl_calls(const ModuleGlCalls& calls);
+
+}  // namespace brumel

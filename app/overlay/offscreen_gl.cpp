@@ -10,6 +10,8 @@
 #include "app/overlay/module_gl_calls.h"
 #include "assim/services.h"
 
+namespace brumel {
+
 // Every call goes through OSMesa's own entry points, looked up by name: a
 // plain glClear could bind to another GL library loaded in the process (the
 // system's libGL, which draws nothing without a window of its own).
@@ -168,3 +170,5 @@ RgbPicture OffscreenGl::read_picture() {
   }
   return picture;
 }
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 #include "app/images/host_image.h"
 #include "app/overlay/rgb_picture.h"
 
+namespace brumel {
+
 class OffscreenGl {
  public:
   // A current context with an RGBA buffer of width x height pixels. While it
@@ -43,3 +45,5 @@ class OffscreenGl {
   void* context_ = nullptr;
   std::unique_ptr<Functions> gl_;
 };
+
+}  // namespace brumel

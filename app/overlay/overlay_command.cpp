@@ -18,6 +18,8 @@
 #include "app/commands/shot_options_cli.h"
 #include "assim/image.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr float kMarginGrey = 0.18f;
@@ -222,3 +224,5 @@ int run_overlay_command(OverlayCommandLine& line) {
   for (const std::string& text : line.drags) options.drags.push_back(parse_drag(text));
   return run_overlay(options);
 }
+
+}  // namespace brumel

@@ -13,6 +13,8 @@ namespace CLI {
 class App;
 }
 
+namespace brumel {
+
 // One scripted drag in view pixels: button down at (x1, y1), moves with the
 // button held, button up at (x2, y2).
 struct Drag {
@@ -52,3 +54,5 @@ struct OverlayCommandLine {
 void add_overlay_command(CLI::App& app, OverlayCommandLine& line);
 // Parses what the command line left as text and runs the command.
 int run_overlay_command(OverlayCommandLine& line);
+
+}  // namespace brumel

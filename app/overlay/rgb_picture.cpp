@@ -5,6 +5,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 void write_rgb_picture(const RgbPicture& picture, const std::string& path) {
   auto output = OIIO::ImageOutput::create(path);
   if (!output) throw AppError("cannot write \"" + path + "\": " + OIIO::geterror());
@@ -13,3 +15,5 @@ void write_rgb_picture(const RgbPicture& picture, const std::string& path) {
   write_image_file(std::move(output), spec, OIIO::TypeDesc::UINT8, picture.samples.data(),
                    OIIO::AutoStride, path);
 }
+
+}  // namespace brumel

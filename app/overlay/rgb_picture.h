@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 struct RgbPicture {
   int width = 0;
   int height = 0;
@@ -16,3 +18,5 @@ struct RgbPicture {
 // temporary name in the same folder, then renamed. Throws AppError naming the
 // file. Call prepare_output first to check the name and folder.
 void write_rgb_picture(const RgbPicture& picture, const std::string& path);
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include "app/app_error.h"
 #include "assim/regv.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr const char* kShotMember = "shot";
@@ -74,3 +76,5 @@ std::optional<StampedImage> read_shot_document(const std::string& path) {
   }
   return image;
 }
+
+}  // namespace brumel

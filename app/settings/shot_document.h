@@ -11,6 +11,8 @@
 #include "app/images/image_size.h"
 #include "app/shot/frame_list.h"
 
+namespace brumel {
+
 // Writes `stamp.settings` with `stamp`'s shot options, `frames` and `size` to
 // `path` through a temporary file. Throws AppError naming the file.
 void save_shot_document(const std::string& path, const FrameStamp& stamp, const FrameList& frames,
@@ -20,3 +22,5 @@ void save_shot_document(const std::string& path, const FrameStamp& stamp, const 
 // when it holds none (a document written by hand, or by a host). Throws
 // AppError naming the file and the field that is not what --save writes.
 std::optional<StampedImage> read_shot_document(const std::string& path);
+
+}  // namespace brumel

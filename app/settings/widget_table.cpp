@@ -6,6 +6,8 @@
 #include "assim/number_text.h"
 #include "embed/widget_glossary.h"
 
+namespace brumel {
+
 namespace {
 
 std::string join(const std::vector<std::string>& items, const char* separator) {
@@ -119,3 +121,5 @@ std::vector<WidgetRow> describe_widgets(FXNode& node) {
   }
   return rows;
 }
+
+}  // namespace brumel

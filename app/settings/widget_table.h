@@ -6,6 +6,8 @@
 
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 struct WidgetRow {
   int index = 0;
   std::string kind;  // "number", "switch", "option", "colour", "button", "label"
@@ -36,3 +38,5 @@ inline constexpr int kLabelColumn = 4;
 // node's layout_controls: page = layout row / 7, named by the label that
 // layout puts in column 4 at the page's first row.
 std::vector<WidgetRow> describe_widgets(FXNode& node);
+
+}  // namespace brumel

@@ -1,5 +1,7 @@
 #include "app/shot/frame_driver.h"
 
+namespace brumel {
+
 FrameDriver::FrameDriver(FXNode& node, FrameSources& sources, ImageSize output_size,
                          int shot_length, double pixel_aspect, int shot_start, bool preroll)
     : sources_(sources),
@@ -44,3 +46,5 @@ void FrameDriver::play(int shot_start, const FrameList& frames,
     }
   }
 }
+
+}  // namespace brumel

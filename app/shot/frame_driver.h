@@ -10,6 +10,8 @@
 #include "app/shot/frame_sources.h"
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 class FrameDriver {
  public:
   // Tells the node the host side: output size, pixel aspect (the plate's: a host
@@ -63,3 +65,5 @@ class FrameDriver {
   brumel::FramePlayer player_;
   bool for_files_ = false;
 };
+
+}  // namespace brumel

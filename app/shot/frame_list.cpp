@@ -5,6 +5,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // Reads an optionally negative integer at `pos`; false when there is none.
@@ -132,3 +134,5 @@ void check_shot_frames(int shot_start, FrameRange frames) {
                    " can be played (give --shot-start nearer the frames)");
   }
 }
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 
 #include "app/shot/frame_range.h"
 
+namespace brumel {
+
 class FrameList {
  public:
   // Every frame of `range`.
@@ -45,3 +47,5 @@ void check_shot_frames(int shot_start, FrameRange frames);
 // the text: not that syntax, LAST before FIRST, a step below 1, or more than
 // kMaxListedFrames frames.
 FrameList parse_frame_list(const std::string& text);
+
+}  // namespace brumel

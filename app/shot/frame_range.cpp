@@ -4,6 +4,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // Reads an optionally negative integer at `pos`; false when there is none.
@@ -41,3 +43,5 @@ FrameRange parse_frame_range(const std::string& text) {
   }
   return range;
 }
+
+}  // namespace brumel

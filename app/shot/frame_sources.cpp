@@ -6,6 +6,8 @@
 #include "app/embedding.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 FrameSources::FrameSources(const std::string& input, const std::string& matte,
                            ImageSize background_size, std::string input_space,
                            ColourRequest colour)
@@ -80,3 +82,5 @@ Plate& FrameSources::input(int frame) {
 HostImage* FrameSources::matte(int frame) {
   return matte_ ? &load(*matte_, frame, false).node_input : nullptr;
 }
+
+}  // namespace brumel

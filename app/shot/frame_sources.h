@@ -11,6 +11,8 @@
 #include "app/images/image_size.h"
 #include "app/colour/plate.h"
 
+namespace brumel {
+
 class FrameSources {
  public:
   // `input` and `matte` are file names or sequence patterns, empty for none.
@@ -59,3 +61,5 @@ class FrameSources {
   std::optional<ColourSpaces> colours_;
   Plate background_;
 };
+
+}  // namespace brumel

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <utility>
 
+namespace brumel {
+
 FrameWriter::FrameWriter(Encode encode, Done done, int in_flight)
     : encode_(std::move(encode)), done_(std::move(done)), in_flight_(std::max(1, in_flight)) {}
 
@@ -80,3 +82,5 @@ void FrameWriter::finish() {
   flush(true);
   rethrow_failure();
 }
+
+}  // namespace brumel

@@ -18,6 +18,8 @@
 
 #include "app/images/pending_file.h"
 
+namespace brumel {
+
 class FrameWriter {
  public:
   // `encode` writes one frame's image to the temporary file it returns, throwing on
@@ -65,3 +67,5 @@ class FrameWriter {
   std::optional<Entry> held_;  // the frame submitted last, its report not yet in order
   std::exception_ptr failure_;  // the first failed write, until rethrown
 };
+
+}  // namespace brumel

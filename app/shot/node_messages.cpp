@@ -10,6 +10,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // A line of one NUL byte marks how far take() has asked the reader to go; the node
@@ -141,3 +143,5 @@ std::string node_message_line(int frame, const NodeMessage& message) {
   if (message.count > 1) line += ", " + std::to_string(message.count) + " times";
   return line + ")";
 }
+
+}  // namespace brumel

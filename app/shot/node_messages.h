@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace brumel {
+
 struct NodeMessage {
   std::string text;  // one line as written, without its newline
   std::int64_t count = 0;
@@ -51,3 +53,5 @@ class NodeMessages {
 // How a command shows one message of `frame` on standard error:
 // "brumel: node: TEXT (frame F)", or "(frame F, N times)" when it came N > 1 times.
 std::string node_message_line(int frame, const NodeMessage& message);
+
+}  // namespace brumel

@@ -5,6 +5,8 @@
 
 #include "app/app_error.h"
 
+namespace brumel {
+
 namespace {
 
 // One spelling per file: links, "..", "./" and the current folder resolved.
@@ -80,3 +82,5 @@ FramesOnDisk frames_to_write(const ImageSequence& output, const FrameList& frame
   if (!missing.empty()) result.to_write = FrameList(std::move(missing));
   return result;
 }
+
+}  // namespace brumel

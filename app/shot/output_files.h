@@ -11,6 +11,8 @@
 #include "app/images/image_sequence.h"
 #include "app/shot/shot_setup.h"
 
+namespace brumel {
+
 // Throws AppError when a frame of `frames` or the settings document `save_file`
 // (empty: none) would be written over a file the shot reads: an input or matte
 // file of the frames shot.shot_start..frames.last() (the same file by another
@@ -38,3 +40,5 @@ struct FramesOnDisk {
 };
 FramesOnDisk frames_to_write(const ImageSequence& output, const FrameList& frames,
                              const FrameStamp& stamp);
+
+}  // namespace brumel

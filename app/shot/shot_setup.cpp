@@ -11,6 +11,8 @@
 #include "app/images/sequence_on_disk.h"
 #include "assim/smp.h"
 
+namespace brumel {
+
 namespace {
 
 // Sources are made once the size is known: the background takes the shot's size.
@@ -118,3 +120,5 @@ int default_shot_start(const std::string& input) {
   if (input.empty()) return 1;
   return first_frame_on_disk(ImageSequence(input)).value_or(1);
 }
+
+}  // namespace brumel

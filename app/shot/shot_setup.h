@@ -13,6 +13,8 @@
 #include "app/images/image_size.h"
 #include "app/embedding.h"
 
+namespace brumel {
+
 inline constexpr ImageSize kDefaultSize{1280, 720};
 
 struct ShotOptions {
@@ -55,3 +57,5 @@ std::unique_ptr<Shot> prepare_shot(const ShotOptions& options);
 // Where a shot starts when --shot-start is not given: the first frame on disk
 // of an input sequence; 1 for a single image, no input, or no frame on disk.
 int default_shot_start(const std::string& input);
+
+}  // namespace brumel

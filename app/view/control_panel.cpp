@@ -11,6 +11,8 @@
 #include "app/settings/widget_table.h"
 #include "assim/number_text.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kColumns = 4;
@@ -221,3 +223,5 @@ void ControlPanel::draw(FXNode& node, const EditFunction& edited) {
   requested_page_ = -1;
   ImGui::EndTabBar();
 }
+
+}  // namespace brumel

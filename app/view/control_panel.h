@@ -14,6 +14,8 @@
 #include "app/view/view_geometry.h"
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 struct PanelPage {
   std::string name;  // the page label's text
   // Widget indexes at [row within the page][column]; a cell may hold none.
@@ -55,3 +57,5 @@ class ControlPanel {
   int requested_page_ = -1;
   std::map<int, WindowRect> drawn_;  // widget index -> its rectangle at the last draw
 };
+
+}  // namespace brumel

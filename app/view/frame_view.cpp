@@ -6,6 +6,8 @@
 
 #include "assim/services.h"
 
+namespace brumel {
+
 namespace {
 
 // Window units to framebuffer pixels (they differ on high-density screens).
@@ -138,3 +140,5 @@ void FrameView::draw_overlay(FXNode& node, const ViewGeometry& g, const WindowRe
   glLoadIdentity();
   glDisable(GL_SCISSOR_TEST);
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 #include "app/view/view_geometry.h"
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 class FrameView {
  public:
   FrameView() = default;
@@ -37,3 +39,5 @@ class FrameView {
 // The host service gl_antialiasing switches line smoothing and blending in the
 // window's context through this handler; install it once the context exists.
 void install_gl_antialiasing();
+
+}  // namespace brumel

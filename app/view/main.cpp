@@ -10,6 +10,8 @@
 #include "app/view/viewer.h"
 #include "assim/number_text.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr int kRuntimeError = 1;
@@ -96,7 +98,10 @@ std::optional<double> parse_zoom(const std::string& text) {
 
 }  // namespace
 
+}  // namespace brumel
+
 int main(int argc, char** argv) {
+  using namespace brumel;
   CLI::App app(
       "Open the viewer window: the node's output frame played through the shot, its control "
       "panel and its on-screen handles",

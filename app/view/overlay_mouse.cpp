@@ -2,6 +2,8 @@
 
 #include "app/embedding.h"
 
+namespace brumel {
+
 namespace {
 
 MouseEvent event_at(const ViewGeometry& view, double x, double y, float pressure) {
@@ -37,3 +39,5 @@ void OverlayMouse::release(FXNode& node, const ViewGeometry& view, double x, dou
   // A handle follows the pointer past its widgets' ranges; the panel shows them held.
   hold_to_ranges(node, -1.0);
 }
+
+}  // namespace brumel

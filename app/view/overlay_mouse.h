@@ -6,6 +6,8 @@
 #include "app/view/view_geometry.h"
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 class OverlayMouse {
  public:
   // Host event kinds of overlay_mouse.
@@ -28,3 +30,5 @@ class OverlayMouse {
  private:
   bool holding_ = false;  // the overlay took the button-down and waits for its release
 };
+
+}  // namespace brumel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace brumel {
+
 Playback::Playback(FrameRange frames, double fps, bool paced)
     : frames_(frames),
       interval_(fps > 0.0 ? 1.0 / fps : 0.0),
@@ -81,3 +83,5 @@ double Playback::playing_fps() const {
   const double span = play_last_ - play_started_;
   return played_frames_ >= 2 && span > 0.0 ? (played_frames_ - 1) / span : 0.0;
 }
+
+}  // namespace brumel

@@ -6,6 +6,8 @@
 
 #include "app/shot/frame_range.h"
 
+namespace brumel {
+
 class Playback {
  public:
   // `fps` paces playing (0: as fast as frames render); `paced` false plays one
@@ -63,3 +65,5 @@ class Playback {
   double play_last_ = 0.0;     // time of the last one
   int played_frames_ = 0;
 };
+
+}  // namespace brumel

@@ -10,6 +10,8 @@
 #include "app/app_error.h"
 #include "app/images/image_io.h"
 
+namespace brumel {
+
 void write_screenshot(const std::string& path) {
   GLint viewport[4];
   glGetIntegerv(GL_VIEWPORT, viewport);
@@ -36,3 +38,5 @@ void write_screenshot(const std::string& path) {
     throw AppError(std::string("screenshot: ") + e.what());
   }
 }
+
+}  // namespace brumel

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace brumel {
+
 namespace {
 
 constexpr double kPadding = 8.0;  // window units kept free around the frame when fitting
@@ -28,3 +30,5 @@ ViewGeometry place_frame(WindowRect area, int width, int height, double pixel_as
   g.top = std::floor(area.y + (area.height - shown_height * g.scale) * 0.5);
   return g;
 }
+
+}  // namespace brumel

@@ -1,4 +1,7 @@
 #pragma once
+
+namespace brumel {
+
 // Where the frame lies in the window, and the conversion between window
 // coordinates and the view pixels in which the node draws and takes the mouse.
 // View pixels: x from 0 to the frame width, y from 0 to its height, y down,
@@ -41,3 +44,5 @@ struct ViewGeometry {
 // the corner on whole window units so that a zoom of 1 maps pixels 1:1.
 ViewGeometry place_frame(WindowRect area, int width, int height, double pixel_aspect,
                          const double* zoom);
+
+}  // namespace brumel

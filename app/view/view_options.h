@@ -7,6 +7,8 @@
 #include "app/images/image_size.h"
 #include "app/shot/shot_setup.h"
 
+namespace brumel {
+
 inline constexpr ImageSize kDefaultWindow{1600, 900};
 
 struct ViewOptions {
@@ -17,3 +19,5 @@ struct ViewOptions {
   std::optional<double> zoom;  // view pixels to window pixels; empty: fit the view area
   bool overlay = true;         // draw the node's overlay over the frame
 };
+
+}  // namespace brumel

@@ -8,6 +8,8 @@
 #include "app/app_error.h"
 #include "assim/number_text.h"
 
+namespace brumel {
+
 namespace {
 
 using Kind = ScriptAction::Kind;
@@ -215,3 +217,5 @@ Script read_script(const std::string& path) {
   }
   return script;
 }
+
+}  // namespace brumel

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+namespace brumel {
+
 struct ScriptAction {
   enum class Kind {
     Set,
@@ -71,3 +73,5 @@ struct Script {
 // names are checked when the node exists). Throws AppError naming the file,
 // the line and what is wrong.
 Script read_script(const std::string& path);
+
+}  // namespace brumel

@@ -4,6 +4,7 @@
 #include "app/images/pending_file.h"
 #include "embed/settings.h"
 
+namespace brumel {
 
 namespace {
 
@@ -71,3 +72,5 @@ void write_json_file(const nlohmann::json& document, const std::string& path) {
   brumel::check_settings_folder(path);  // the folder is made as --save makes it
   write_whole_file(path, document.dump(2) + "\n");
 }
+
+}  // namespace brumel

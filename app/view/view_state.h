@@ -8,6 +8,8 @@
 #include "app/view/control_panel.h"
 #include "assim/fx_node.h"
 
+namespace brumel {
+
 // Every widget of the node in index order: index, name, kind ("number",
 // "switch", "option", "colour", "button", "label"), value (a number, true or
 // false, the entry's text, [r, g, b, a]; none for buttons and labels),
@@ -18,3 +20,5 @@ nlohmann::json widgets_json(const FXNode& node, const std::vector<PanelPage>& pa
 // Writes `document` to `path` through a temporary file; missing folders are
 // made. Throws AppError naming the file.
 void write_json_file(const nlohmann::json& document, const std::string& path);
+
+}  // namespace brumel

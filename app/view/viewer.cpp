@@ -16,6 +16,8 @@
 #include "app/embedding.h"
 #include "assim/services.h"
 
+namespace brumel {
+
 namespace {
 
 constexpr double kTransportHeight = 62.0;
@@ -428,3 +430,5 @@ void Viewer::draw_window() {
   }
   ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
 }
+
+}  // namespace brumel

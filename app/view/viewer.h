@@ -16,7 +16,9 @@
 #include "app/view/view_options.h"
 #include "app/view/view_script.h"
 
-struct GLFWwindow;
+struct GLFWwindow;  // the window library's own
+
+namespace brumel {
 
 class Viewer {
  public:
@@ -120,3 +122,5 @@ class Viewer {
   int click_phase_ = 0;  // 0 pointer to the widget, 1 press, 2 release, 3 the GUI takes it
   const ScriptAction* pending_output_ = nullptr;  // screenshot or state after drawing
 };
+
+}  // namespace brumel

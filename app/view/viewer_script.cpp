@@ -11,6 +11,8 @@
 #include "app/view/viewer.h"
 #include "app/embedding.h"
 
+namespace brumel {
+
 namespace {
 
 using Kind = ScriptAction::Kind;
@@ -213,3 +215,5 @@ void Viewer::write_state(const std::string& path) const {
       {"widgets", widgets_json(*shot_->node, panel_.pages())}};
   write_json_file(state, path);
 }
+
+}  // namespace brumel
