@@ -130,6 +130,10 @@ TEST_F(AppCompositing, ColourSpacesFollowEachFilesType) {
   const OIIO::ROI frame(0, 320, 0, 180);
   write(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), "grey.exr", TypeDesc::HALF);
   write(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), "grey.png", TypeDesc::UINT8);
+  // A PPM names its space "Rec709", which the built-in configuration cannot take to
+  // sRGB: an 8-bit file is then sRGB, as any other.
+  write(OIIO::ImageBufAlgo::channels(flat_plate(frame, frame, {0.5f, 0.5f, 0.5f, 1.0f}), 3, {}),
+        "grey.ppm", TypeDesc::UINT8);
   const float stored = 128.0f / 255;  // grey.png's samples
   const struct {
     std::string args, out;
@@ -137,6 +141,7 @@ TEST_F(AppCompositing, ColourSpacesFollowEachFilesType) {
     float value;
   } cases[]{
       {"-i grey.png", "png.png", "sRGB", stored},
+      {"-i grey.ppm", "ppm.png", "sRGB", stored},
       {"-i grey.png", "png.exr", "linear", OIIO::sRGB_to_linear(stored)},
       {"-i grey.png --datatype float", "png.tif", "", OIIO::sRGB_to_linear(stored)},
       {"-i grey.exr", "exr.exr", "linear", 0.5f},

@@ -53,11 +53,17 @@ std::string ColourSpaces::description() const {
 }
 
 bool ColourSpaces::converts(const std::string& space) const {
-  if (same(space, scene_linear_)) return true;
-  const bool both = config_->createColorProcessor(space, scene_linear_) != nullptr &&
-                    config_->createColorProcessor(scene_linear_, space) != nullptr;
-  config_->geterror();  // a space that does not convert is no error of the shot's
-  return both;
+  // Both ways to scene-linear, where frames are composited, and to the node's space
+  // once it is known, where every plate goes: a space the library can take to one
+  // and not the other (OpenImageIO's built-in "Rec709" to sRGB) is no use to a shot.
+  for (const std::string& other : {scene_linear_, node_space_}) {
+    if (other.empty() || same(space, other)) continue;
+    const bool both = config_->createColorProcessor(space, other) != nullptr &&
+                      config_->createColorProcessor(other, space) != nullptr;
+    config_->geterror();  // a space that does not convert is no error of the shot's
+    if (!both) return false;
+  }
+  return true;
 }
 
 std::string ColourSpaces::named(const std::string& name) const {

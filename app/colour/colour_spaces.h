@@ -41,7 +41,7 @@ class ColourSpaces {
 
   // The configuration's name for `name` (a space's name, an alias or a role, any case).
   // Throws AppError naming `option`, the value and the spaces the configuration offers
-  // when it names no space that converts to and from scene-linear.
+  // when it names no space that converts to and from scene-linear and the node's space.
   std::string resolve(const std::string& name, const std::string& option) const;
 
   // The space of a file by its samples alone, as for input so for output: scene_linear()
