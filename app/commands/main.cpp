@@ -141,6 +141,38 @@ struct RenderLine {
   }
 };
 
+// What the written frames are: the element or the composite, their colour space,
+// samples, compression and quality.
+void add_written_frame_options(CLI::App* render, RenderOptions& options) {
+  render->add_flag("--element", options.element,
+                   "Write the cloud alone over transparent black: colour premultiplied, "
+                   "alpha its coverage, scene-linear in a float file (lay it over the plate "
+                   "with \"over\")");
+  render
+      ->add_option("--output-colorspace", options.output_colorspace,
+                   "Colour space of the written frames; default: scene-linear for float "
+                   "files (.exr, float .tif and .dpx), the node's sRGB for 8- and 16-bit ones")
+      ->type_name("SPACE");
+  OutputOptions& output = options.output_options;
+  render
+      ->add_option("--datatype", output.datatype,
+                   "Samples of the written frames: half or float (.exr), uint8, uint16 or "
+                   "float (.tif, .dpx), uint8 or uint16 (.png), uint8 (.jpg); default: half "
+                   "for .exr, uint8 for .jpg, else uint16")
+      ->type_name("TYPE")
+      ->check(CLI::IsMember({"half", "float", "uint16", "uint8"}));
+  render
+      ->add_option("--compression", output.compression,
+                   "none, rle, zip, zips, piz, pxr24, b44, b44a (half only), dwaa or dwab for "
+                   ".exr; none, lzw, zip or packbits for .tif; default: zip")
+      ->type_name("NAME");
+  render
+      ->add_option("--quality", output.quality,
+                   "JPEG quality, 1 to 100 (100 the best); default: the image library's")
+      ->type_name("Q")
+      ->check(CLI::Range(1, 100).description(""));
+}
+
 void add_render_options(CLI::App* render, RenderLine& line) {
   RenderOptions& options = line.options;
   std::string& frames = line.frames;
@@ -184,33 +216,7 @@ void add_render_options(CLI::App* render, RenderLine& line) {
                    "render or wireframe; default: render, unless --load or a --set of "
                    "\"Mode: %s\" gives the mode")
       ->type_name("MODE");
-  render->add_flag("--element", options.element,
-                   "Write the cloud alone over transparent black: colour premultiplied, "
-                   "alpha its coverage, scene-linear in a float file (lay it over the plate "
-                   "with \"over\")");
-  render
-      ->add_option("--output-colorspace", options.output_colorspace,
-                   "Colour space of the written frames; default: scene-linear for float "
-                   "files (.exr, float .tif and .dpx), the node's sRGB for 8- and 16-bit ones")
-      ->type_name("SPACE");
-  OutputOptions& output = options.output_options;
-  render
-      ->add_option("--datatype", output.datatype,
-                   "Samples of the written frames: half or float (.exr), uint8, uint16 or "
-                   "float (.tif, .dpx), uint8 or uint16 (.png), uint8 (.jpg); default: half "
-                   "for .exr, uint8 for .jpg, else uint16")
-      ->type_name("TYPE")
-      ->check(CLI::IsMember({"half", "float", "uint16", "uint8"}));
-  render
-      ->add_option("--compression", output.compression,
-                   "none, rle, zip, zips, piz, pxr24, b44, b44a (half only), dwaa or dwab for "
-                   ".exr; none, lzw, zip or packbits for .tif; default: zip")
-      ->type_name("NAME");
-  render
-      ->add_option("--quality", output.quality,
-                   "JPEG quality, 1 to 100 (100 the best); default: the image library's")
-      ->type_name("Q")
-      ->check(CLI::Range(1, 100).description(""));
+  add_written_frame_options(render, options);
   render->add_flag("-q,--quiet", options.quiet,
                    "No progress and no summary (the node's messages are still shown)");
   render

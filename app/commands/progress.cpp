@@ -102,6 +102,19 @@ void Progress::node_messages(int frame, const std::vector<NodeMessage>& messages
   std::fflush(out_);
 }
 
+void Progress::report_all_on_disk(Style style, const FrameList& frames,
+                                  const std::function<std::string(int)>& path_of, std::FILE* out) {
+  if (style == Style::Json) {
+    for (const int frame : frames.frames()) {
+      write_event(out, {{"event", "skipped"}, {"frame", frame}, {"path", path_of(frame)}});
+    }
+    write_event(out, {{"event", "end"}, {"frames", 0}, {"catch_up", 0}, {"seconds", 0}});
+  } else if (style != Style::Quiet) {
+    std::fprintf(out, "brumel: every frame of %s is on disk already; nothing to render\n",
+                 frames.text().c_str());
+  }
+}
+
 void Progress::skipped(int frame, const std::string& path) {
   if (style_ == Style::Lines) {
     std::fprintf(out_, "brumel: frame %d skipped: %s exists\n", frame, path.c_str());

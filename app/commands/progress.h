@@ -7,6 +7,7 @@
 // warnings about the shot.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ class Progress {
 
   // A shot from `shot_start` that draws `frames` and catches up the others.
   Progress(Style style, int shot_start, const FrameList& frames, std::FILE* out = stderr);
+
+  // Says that --skip-existing left every one of `frames` (written to path_of(frame))
+  // as it is on disk, and nothing is rendered: with Json a "skipped" event each and an
+  // "end" event, with Lines or Bar one line.
+  static void report_all_on_disk(Style style, const FrameList& frames,
+                                 const std::function<std::string(int)>& path_of,
+                                 std::FILE* out = stderr);
 
   // A frame left as it is on disk (it is caught up, not drawn).
   void skipped(int frame, const std::string& path);

@@ -27,19 +27,6 @@ std::string input_space(const ShotOptions& shot, FrameSources& sources) {
   return sources.colours().of_plate(sources.input_spec(shot.frames.first()), shot.input_colorspace);
 }
 
-// Says that --skip-existing left nothing to render.
-void report_all_on_disk(Progress::Style style, const ImageSequence& output, const FrameList& frames) {
-  if (style == Progress::Style::Json) {
-    for (const int frame : frames.frames()) {
-      write_event(stderr, {{"event", "skipped"}, {"frame", frame}, {"path", output.frame_path(frame)}});
-    }
-    write_event(stderr, {{"event", "end"}, {"frames", 0}, {"catch_up", 0}, {"seconds", 0}});
-  } else if (style != Progress::Style::Quiet) {
-    std::fprintf(stderr, "brumel: every frame of %s is on disk already; nothing to render\n",
-                 frames.text().c_str());
-  }
-}
-
 void report_warnings(Progress::Style style, const std::vector<std::string>& warnings) {
   for (const std::string& warning : warnings) {
     if (style == Progress::Style::Json) {
@@ -170,7 +157,7 @@ int run_render(const RenderOptions& options) {
   prepare_outputs(options, output);
   if (!options.save_file.empty()) save_shot_document(options.save_file, stamp, frames, shot->size);
   if (!on_disk.to_write) {
-    report_all_on_disk(style, output, frames);
+    Progress::report_all_on_disk(style, frames, [&](int frame) { return output.frame_path(frame); });
     return 0;
   }
   std::vector<std::string> paths;
