@@ -22,6 +22,8 @@
 #include <tuple>
 
 #include "app/app_error.h"
+#include "app/colour/frame_compositing.h"
+#include "app/colour/plate.h"
 #include "app/embedding.h"
 #include "app/shot/frame_driver.h"
 #include "app/shot/frame_list.h"
@@ -692,9 +694,10 @@ TEST_F(FrameOutput, AcceptedChoicesGiveFilesOfThatTypeAndCompression) {
 }
 
 // The zlib level reaches both writers (the fastest, a larger file), and a 16-bit frame
-// written as half holds, for every 16-bit sample, what the image library's own
-// conversion makes of it.
-TEST_F(FrameOutput, LevelsReachTheWritersAndHalvesAreTheLibrarys) {
+// written as half, or converted to scene-linear through the table of every sample,
+// holds for every 16-bit sample what the image library's own conversion of the whole
+// frame makes of it.
+TEST_F(FrameOutput, LevelsReachTheWritersAndConversionsAreTheLibrarys) {
   HostImage image(256, 256);  // each channel holds every 16-bit value once, shuffled
   for (std::size_t i = 0; i < image.samples.size(); ++i) {
     image.samples[i] = static_cast<std::uint16_t>((i / 4) * 7919 + (i % 4) * 12345);
@@ -715,6 +718,15 @@ TEST_F(FrameOutput, LevelsReachTheWritersAndHalvesAreTheLibrarys) {
     return bits;
   };
   EXPECT_EQ(halves("half.exr"), halves("library.exr"));
+
+  const ColourSpaces colours;
+  const OIIO::ImageBuf linear =
+      output_frame(image, frame_plate(image), false, colours.scene_linear(), colours);
+  const OIIO::ImageBuf whole = OIIO::ImageBufAlgo::colorconvert(
+      frame.copy(OIIO::TypeDesc::FLOAT), colours.node_space(), colours.scene_linear(), false, "", "",
+      &colours.config());
+  ASSERT_EQ(linear.spec().format, OIIO::TypeDesc::FLOAT);
+  EXPECT_EQ(std::memcmp(linear.localpixels(), whole.localpixels(), image.samples.size() * sizeof(float)), 0);
 }
 
 using ShotFiles = TestFolder;

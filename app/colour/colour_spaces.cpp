@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
 
+#include <OpenImageIO/imagebufalgo.h>
 #include <OpenImageIO/strutil.h>
 
 #include "app/app_error.h"
@@ -136,6 +138,30 @@ std::string ColourSpaces::of_plate(const OIIO::ImageSpec& spec, const std::strin
   if (!given.empty()) return resolve(given, "--input-colorspace");
   const std::string said = named(spec.get_string_attribute("oiio:ColorSpace"));
   return !said.empty() ? said : of_samples(spec.format.is_floating_point());
+}
+
+std::shared_ptr<const std::vector<float>> ColourSpaces::sample_table(const std::string& from,
+                                                                   const std::string& to) const {
+  const std::string key = from + '\n' + to;
+  if (const auto kept = sample_tables_.find(key); kept != sample_tables_.end()) return kept->second;
+  std::shared_ptr<const std::vector<float>> table;
+  const OIIO::ColorProcessorHandle processor = config_->createColorProcessor(from, to);
+  config_->geterror();
+  if (processor && !processor->hasChannelCrosstalk()) {
+    // Every sample once, in all four channels of a frame of the node's layout, converted
+    // by the same call a whole frame is.
+    OIIO::ImageBuf all(OIIO::ImageSpec(256, 256, 4, OIIO::TypeDesc::UINT16));
+    auto* samples = static_cast<std::uint16_t*>(all.localpixels());
+    for (std::size_t i = 0; i < std::size_t{65536} * 4; ++i) samples[i] = static_cast<std::uint16_t>(i / 4);
+    const OIIO::ImageBuf out =
+        OIIO::ImageBufAlgo::colorconvert(all.copy(OIIO::TypeDesc::FLOAT), from, to, false, "", "", config_.get());
+    if (!out.has_error()) {
+      const auto* values = static_cast<const float*>(out.localpixels());
+      table = std::make_shared<const std::vector<float>>(values, values + std::size_t{65536} * 4);
+    }
+  }
+  sample_tables_.emplace(key, table);
+  return table;
 }
 
 bool ColourSpaces::same(const std::string& a, const std::string& b) const {

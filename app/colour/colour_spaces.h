@@ -4,8 +4,10 @@
 // built-in one (linear, sRGB). Spaces are named as the configuration names them, by
 // their names, aliases or roles (any case). The node works on display-referred values,
 // in node_space().
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <OpenImageIO/color.h>
 #include <OpenImageIO/imageio.h>
@@ -54,6 +56,15 @@ class ColourSpaces {
 
   // Whether two resolved names are one space (names differ only in case: "Linear").
   bool same(const std::string& a, const std::string& b) const;
+  // The conversion from `from` to `to` of every 16-bit sample: entry v * 4 + c is
+  // channel c of converting (not unpremultiplying) a float frame whose channel c holds
+  // v / 65535 as OpenImageIO converts 16-bit samples to float, that is the very value
+  // the conversion of a whole frame gives there. Null when the conversion mixes
+  // channels (no table can hold it). Made at the first call for a pair and kept; call
+  // from one thread.
+  std::shared_ptr<const std::vector<float>> sample_table(const std::string& from,
+                                                         const std::string& to) const;
+
   // Not const: the library caches its processors in it.
   OIIO::ColorConfig& config() const { return *config_; }
   // "the built-in colour configuration" or "the colour configuration \"<file>\"", for messages.
@@ -70,6 +81,7 @@ class ColourSpaces {
   std::string file_;
   std::string scene_linear_;
   std::string node_space_;
+  mutable std::map<std::string, std::shared_ptr<const std::vector<float>>> sample_tables_;
 };
 
 }  // namespace brumel

@@ -53,13 +53,30 @@ ImageBuf node_frame(const HostImage& image, ImageSpec spec) {
   return buf;
 }
 
+// The node's 16-bit frame (straight colour) in `to`, float: each sample through the
+// conversion's table when it has one (the very values converting the frame gives),
+// else the frame converted as a whole.
+ImageBuf straight_frame_in(const ImageBuf& frame, const std::string& to, const ColourSpaces& colours) {
+  const std::shared_ptr<const std::vector<float>> table = colours.sample_table(colours.node_space(), to);
+  if (!table) return converted(frame.copy(TypeDesc::FLOAT), colours.node_space(), to, false, colours);
+  ImageSpec spec = frame.spec();
+  spec.set_format(TypeDesc::FLOAT);
+  ImageBuf out(spec, OIIO::InitializePixels::No);
+  const auto* in = static_cast<const std::uint16_t*>(frame.localpixels());
+  auto* values = static_cast<float*>(out.localpixels());
+  const std::size_t count = spec.image_pixels() * 4;
+  for (std::size_t i = 0; i < count; ++i) values[i] = (*table)[std::size_t{in[i]} * 4 + i % 4];
+  return out;
+}
+
 // The node's element (UINT16, premultiplied, in the node's space) in `space`, float:
 // colour divided by alpha, converted and multiplied again, alpha as drawn.
 ImageBuf premultiplied_in(const ImageBuf& element, const std::string& space,
                           const ColourSpaces& colours) {
   ImageBuf out = converted(element.copy(TypeDesc::FLOAT), colours.node_space(), space, true, colours);
   // A configuration's curve need not take 0 to 0: where nothing covers, nothing is.
-  for (ImageBuf::Iterator<float> p(out); !p.done(); ++p) {
+  auto* p = static_cast<float*>(out.localpixels());
+  for (const float* end = p + out.spec().image_pixels() * 4; p != end; p += 4) {
     if (p[3] == 0.0f) p[0] = p[1] = p[2] = 0.0f;
   }
   return out;
@@ -149,9 +166,13 @@ ImageBuf output_frame(const HostImage& node_output, const Plate& plate, bool ele
   spec.attribute("oiio:ColorSpace", output_space);
   ImageBuf out = node_frame(node_output, spec);
   if (!colours.same(colours.node_space(), output_space)) {
-    out = element ? premultiplied_in(out, output_space, colours)
-                  : converted(out.copy(TypeDesc::FLOAT), colours.node_space(), output_space,
-                              plate.premultiplied, colours);
+    if (element) {
+      out = premultiplied_in(out, output_space, colours);
+    } else if (plate.premultiplied) {
+      out = converted(out.copy(TypeDesc::FLOAT), colours.node_space(), output_space, true, colours);
+    } else {
+      out = straight_frame_in(out, output_space, colours);
+    }
     out.specmod().attribute("oiio:ColorSpace", output_space);
   }
   return out;
