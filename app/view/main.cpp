@@ -7,6 +7,7 @@
 #include "app/shot/frame_range.h"
 #include "app/images/image_size.h"
 #include "app/commands/shot_options_cli.h"
+#include "app/images/sequence_on_disk.h"
 #include "app/view/viewer.h"
 #include "assim/number_text.h"
 
@@ -61,9 +62,9 @@ void add_options(CLI::App& app, ViewOptions& options, std::string& frames, std::
   add_shot_options(app, shot);
   app.add_option("--frames", frames,
                  "The shot: frames played (and looped), FIRST-LAST, as `brumel render` "
-                 "--frames; frame N is rendered at host time N")
-      ->type_name("A-B")
-      ->capture_default_str();
+                 "--frames; frame N is rendered at host time N. Default: the first to the "
+                 "last frame on disk of the -i sequence, else 1-24")
+      ->type_name("A-B");
   app.add_option("--size", size, "Frame size WIDTHxHEIGHT; default: the input's size, or 1280x720")
       ->type_name("WxH");
   app.add_option("--mode", settings.mode,
@@ -94,6 +95,14 @@ std::optional<double> parse_zoom(const std::string& text) {
     throw AppError("bad --zoom \"" + text + "\": expected fit or a factor from 0.05 to 64");
   }
   return zoom;
+}
+
+// As `brumel render` takes them: the frames on disk of an input sequence (played
+// first to last), else `fallback`.
+FrameRange default_view_frames(const std::string& input, const std::string& fallback) {
+  const std::vector<int> on_disk = input.empty() ? std::vector<int>{} : frames_on_disk(ImageSequence(input));
+  if (on_disk.empty()) return parse_frame_range(fallback);
+  return FrameRange{on_disk.front(), on_disk.back()};
 }
 
 }  // namespace
@@ -127,7 +136,8 @@ int main(int argc, char** argv) {
   }
 
   try {
-    const FrameRange range = parse_frame_range(frames);
+    const FrameRange range = app.count("--frames") > 0 ? parse_frame_range(frames)
+                                                       : default_view_frames(options.shot.input, frames);
     check_shot_frames(range.first, range);  // the viewer plays from the first frame
     options.shot.frames = range;
     if (!size.empty()) options.shot.size = parse_image_size(size);
