@@ -10,6 +10,7 @@
 
 #include "app/settings/widget_table.h"
 #include "assim/number_text.h"
+#include "embed/widget_glossary.h"
 
 namespace brumel {
 
@@ -41,6 +42,13 @@ std::string option_caption(const COption& w) {
 void tooltip(const CWidget& widget, const std::string& range) {
   if (!ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) return;
   ImGui::BeginTooltip();
+  // What the widget is, from the glossary `brumel info` prints (another module's
+  // widgets have none).
+  if (const WidgetGloss* gloss = gloss_of(widget)) {
+    ImGui::TextUnformatted(gloss->full_name);
+    ImGui::TextUnformatted(gloss->meaning);
+    if (*gloss->unit != '\0') ImGui::Text("unit: %s", gloss->unit);
+  }
   ImGui::Text("#%d \"%s\"", widget.index(), widget.name().c_str());
   if (!range.empty()) ImGui::TextUnformatted(range.c_str());
   if (widget.is_dimmed()) ImGui::TextUnformatted("dimmed: its switch is off");
