@@ -190,6 +190,13 @@ void CloudInstance::update(double time, const std::uint32_t* input, const std::u
   last_output_ = out_rows;
   if (!first_time_seen_) {
     first_time_seen_ = true;
+    // The plugin is handed a bare pointer: rows must follow each other without gaps.
+    if (width_ % 8 != 0) {
+      say_once("width", "the frame width is not a multiple of 8, as the frei0r API asks of "
+                        "hosts: a host that pads each row (ffmpeg does at such widths) hands "
+                        "the plugin rows it cannot follow, and the frames come out sheared; "
+                        "scale or pad the clip to a width that is a multiple of 8");
+    }
     if (size_changed_mid_clip(width_, height_, time)) {
       say_once("size", "the frame size changed in the middle of the clip: the simulation "
                        "starts again at that frame, as frame 1");

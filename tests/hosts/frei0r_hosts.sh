@@ -66,6 +66,13 @@ compare "ffmpeg element" felement.rgba relement.rgba
 ffmpeg -v error -f lavfi -i "frei0r_src=size=320x180:framerate=25:filter_name=brumel_source:filter_params=|" \
   -frames:v 6 -f rawvideo -pix_fmt rgba fsky.rgba
 compare "ffmpeg source over the dusk sky" fsky.rgba rsky.rgba
+# A width the frei0r API does not allow (ffmpeg pads such rows) is said, not passed in silence.
+if ffmpeg -v error -f lavfi -i testsrc2=size=98x60:rate=25 -frames:v 1 -vf frei0r=brumel -f null - 2>&1 |
+  grep -q "width is not a multiple of 8"; then
+  pass "ffmpeg at a width that is not a multiple of 8 is warned about"
+else
+  fail "ffmpeg at a width that is not a multiple of 8 is warned about"
+fi
 
 # melt: one worker and an instance per worker, a keyframed parameter, and the
 # two-input transition whose second track is the birth matte.
