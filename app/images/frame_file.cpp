@@ -7,6 +7,7 @@
 
 #include "app/app_error.h"
 #include "app/images/image_io.h"
+#include "app/images/png_file.h"
 
 namespace brumel {
 
@@ -87,6 +88,9 @@ std::unique_ptr<PendingFile> encode_frame(const OIIO::ImageBuf& frame, const std
     type = OIIO::TypeDesc::HALF;
     pixel_bytes = 4 * sizeof(std::uint16_t);
     pixels = halves.data();
+  }
+  if (format == "png") {
+    if (auto file = encode_png_file(spec, type, pixels, path)) return file;
   }
   return encode_image_file(std::move(output), spec, type, pixels, pixel_bytes, path);
 }
