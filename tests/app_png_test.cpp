@@ -87,52 +87,53 @@ Bytes whole_file(const std::string& path) {
 
 using PngFile = TestFolder;
 
-// Byte for byte the library writer's file, for 8- and 16-bit RGBA and RGB, zlib levels,
-// and the metadata chunks it writes before the image data; where that writer would
-// convert, divide out alpha or take options of its own, or libpng would compress
-// otherwise (small images), the library's writer is left to write the frame.
+// Byte for byte the library writer's file, for 8- and 16-bit RGBA and RGB, samples it
+// converts, zlib levels, and the metadata chunks it writes before the image data; where
+// that writer would divide out alpha or take options of its own, or libpng would
+// compress otherwise (small images), the library's writer is left to write the frame.
 TEST_F(PngFile, SameBytesAsTheLibrarysWriterOrNone) {
   std::filesystem::create_directories(work_);
+  using T = OIIO::TypeDesc;
   const struct {
     int width, height, channels;
-    OIIO::TypeDesc type;
-    const char* option;  // an attribute set to 1 (a name only), or a zlib level ("png:compressionLevel=N")
+    T file, samples;            // the spec's type, and the pixels' (the writer takes half as 8-bit)
+    const char* attribute;      // set to `value` when not empty
+    int value;
     bool ours;
   } cases[] = {
-      {97, 61, 4, OIIO::TypeDesc::UINT16, "", true},  {128, 40, 4, OIIO::TypeDesc::UINT8, "", true},
-      {130, 33, 3, OIIO::TypeDesc::UINT16, "", true}, {300, 20, 3, OIIO::TypeDesc::UINT8, "", true},
-      {97, 61, 4, OIIO::TypeDesc::UINT16, "png:compressionLevel=1", true},
-      {97, 61, 4, OIIO::TypeDesc::UINT16, "png:compressionLevel=9", true},
-      {97, 61, 4, OIIO::TypeDesc::UINT16, "png:filter", false},
-      {97, 61, 4, OIIO::TypeDesc::UINT16, "premultiplied", false},
-      {97, 61, 4, OIIO::TypeDesc::HALF, "", false},
-      {20, 20, 4, OIIO::TypeDesc::UINT16, "", false},
+      {97, 61, 4, T::UINT16, T::UINT16, "", 0, true},
+      {128, 40, 4, T::UINT8, T::UINT8, "", 0, true},
+      {130, 33, 3, T::UINT16, T::UINT16, "", 0, true},
+      {300, 20, 3, T::UINT8, T::UINT8, "", 0, true},
+      {97, 61, 4, T::UINT16, T::FLOAT, "", 0, true},
+      {97, 61, 4, T::UINT8, T::UINT16, "", 0, true},
+      {97, 61, 4, T::UINT16, T::UINT16, "png:compressionLevel", 1, true},
+      {97, 61, 4, T::UINT16, T::UINT16, "png:compressionLevel", 9, true},
+      {97, 61, 4, T::UINT16, T::UINT16, "png:filter", 16, false},
+      {97, 61, 4, T::UINT16, T::UINT16, "oiio:UnassociatedAlpha", 0, false},
+      {97, 61, 4, T::UINT8, T::UINT16, "oiio:dither", 1, false},
+      {97, 61, 4, T::HALF, T::HALF, "", 0, false},
+      {20, 20, 4, T::UINT16, T::UINT16, "", 0, false},
   };
   std::mt19937 random(11);
   for (const auto& c : cases) {
-    OIIO::ImageSpec spec(c.width, c.height, c.channels, c.type);
-    if (c.channels == 4) spec.alpha_channel = 3;
-    if (std::string(c.option) != "premultiplied") spec.attribute("oiio:UnassociatedAlpha", 1);
-    const std::string option = c.option;
-    if (option.find('=') != std::string::npos) {
-      spec.attribute(option.substr(0, option.find('=')), std::stoi(option.substr(option.find('=') + 1)));
-    } else if (!option.empty() && option != "premultiplied") {
-      spec.attribute(option, 1);
-    }
+    OIIO::ImageSpec spec(c.width, c.height, c.channels, c.file);
+    if (c.channels == 4) spec.alpha_channel = 3, spec.attribute("oiio:UnassociatedAlpha", 1);
+    if (*c.attribute != 0) spec.attribute(c.attribute, c.value);
     spec.attribute("oiio:ColorSpace", "sRGB");
     spec.attribute("Software", "brumel test");
     spec.attribute("XResolution", 72.0f), spec.attribute("YResolution", 72.0f);
     spec.attribute("brumel:settings", std::string(3000, 'x'));
     // Noise above, smooth shades below: rows that take different filters.
-    Bytes pixels(spec.image_bytes());
+    Bytes pixels(spec.image_pixels() * c.channels * c.samples.size());
     for (std::size_t i = 0; i < pixels.size(); ++i) {
       pixels[i] = static_cast<std::uint8_t>(i < pixels.size() / 2 ? random() : i / 7 + (i % 13) * 3);
     }
     const std::string name = std::to_string(&c - cases);
     auto library = OIIO::ImageOutput::create(at(name + "-library.png"));
-    ASSERT_TRUE(library->open(at(name + "-library.png"), spec) && library->write_image(c.type, pixels.data()) &&
+    ASSERT_TRUE(library->open(at(name + "-library.png"), spec) && library->write_image(c.samples, pixels.data()) &&
                 library->close());
-    std::unique_ptr<PendingFile> ours = encode_png_file(spec, c.type, pixels.data(), at(name + "-ours.png"));
+    std::unique_ptr<PendingFile> ours = encode_png_file(spec, c.samples, pixels.data(), at(name + "-ours.png"));
     ASSERT_EQ(ours != nullptr, c.ours) << name;
     if (!ours) continue;
     ours->commit();

@@ -38,10 +38,14 @@ std::size_t image_data_bytes(const ImageSpec& spec) {
   return static_cast<std::size_t>(spec.height) * (spec.scanline_bytes() + 1);
 }
 
-// The cases the library's writer passes through untouched (samples already of the file's
-// type, straight alpha, no option but the zlib level) and libpng compresses as above.
+// The cases where the library's writer only converts the samples to the file's type
+// (undithered) and passes them on: straight alpha, no option but the zlib level, and
+// image data libpng compresses as above.
 bool written_as_given(const ImageSpec& spec, TypeDesc type) {
-  if (type != spec.format || (type != TypeDesc::UINT8 && type != TypeDesc::UINT16)) return false;
+  if ((spec.format != TypeDesc::UINT8 && spec.format != TypeDesc::UINT16) || type.basetype == TypeDesc::UNKNOWN ||
+      spec.get_int_attribute("oiio:dither") != 0) {
+    return false;
+  }
   const bool rgba = spec.nchannels == 4 && spec.alpha_channel == 3 &&
                     spec.get_int_attribute("oiio:UnassociatedAlpha") != 0;
   const bool rgb = spec.nchannels == 3 && spec.alpha_channel == -1;
@@ -227,6 +231,17 @@ std::unique_ptr<PendingFile> encode_png_file(const ImageSpec& spec, TypeDesc typ
   check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");
   const std::optional<LibraryChunks> chunks = library_chunks(spec);
   if (!chunks) return nullptr;
+  // The function the library's writer converts with.
+  std::vector<unsigned char> samples;
+  if (type != spec.format) {
+    samples.resize(spec.image_bytes());
+    if (!OIIO::convert_image(spec.nchannels, spec.width, spec.height, 1, pixels, type, OIIO::AutoStride,
+                             OIIO::AutoStride, OIIO::AutoStride, samples.data(), spec.format,
+                             OIIO::AutoStride, OIIO::AutoStride, OIIO::AutoStride)) {
+      return nullptr;
+    }
+    pixels = samples.data();
+  }
   auto file = std::make_unique<PendingFile>(path);
   try {
     static const unsigned char kSignature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
