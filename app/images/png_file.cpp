@@ -33,6 +33,7 @@ constexpr std::size_t kChunkBytes = 8192;
 // libpng shrinks the window of smaller image data, and offers rows or columns of one
 // pixel fewer filters: the library's writer writes those.
 constexpr std::size_t kSmallestImageData = 16385;
+constexpr unsigned char kSignature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
 
 std::size_t image_data_bytes(const ImageSpec& spec) {
   return static_cast<std::size_t>(spec.height) * (spec.scanline_bytes() + 1);
@@ -106,7 +107,6 @@ std::optional<LibraryChunks> library_chunks(const ImageSpec& spec) {
       !output->write_image(spec.format, zeros.data()) || !output->close()) {
     return std::nullopt;
   }
-  static const unsigned char kSignature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
   const auto header = header_of(spec, 1);
   if (file.size() < 33 || std::memcmp(file.data(), kSignature, 8) != 0 || big_endian_at(file, 8) != 13 ||
       std::memcmp(file.data() + 12, "IHDR", 4) != 0 || std::memcmp(file.data() + 16, header.data(), 13) != 0) {
@@ -227,8 +227,8 @@ void write_image_data(const ImageSpec& spec, const unsigned char* pixels, Pendin
 
 std::unique_ptr<PendingFile> encode_png_file(const ImageSpec& spec, TypeDesc type, const void* pixels,
                                              const std::string& path) {
-  if (!written_as_given(spec, type)) return nullptr;
   check_image_size(ImageSize{spec.width, spec.height}, "output image \"" + path + "\"");
+  if (!written_as_given(spec, type)) return nullptr;
   const std::optional<LibraryChunks> chunks = library_chunks(spec);
   if (!chunks) return nullptr;
   // The function the library's writer converts with.
@@ -242,20 +242,15 @@ std::unique_ptr<PendingFile> encode_png_file(const ImageSpec& spec, TypeDesc typ
     }
     pixels = samples.data();
   }
+  // A throw leaves nothing: the pending file removes itself.
   auto file = std::make_unique<PendingFile>(path);
-  try {
-    static const unsigned char kSignature[8] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
-    file->write(kSignature, sizeof kSignature);
-    const auto header = header_of(spec, spec.height);
-    write_chunk(*file, "IHDR", header.data(), header.size());
-    file->write(chunks->before.data(), chunks->before.size());
-    write_image_data(spec, static_cast<const unsigned char*>(pixels), *file, path);
-    file->write(chunks->after.data(), chunks->after.size());
-    write_chunk(*file, "IEND", nullptr, 0);
-  } catch (...) {
-    file->discard();
-    throw;
-  }
+  file->write(kSignature, sizeof kSignature);
+  const auto header = header_of(spec, spec.height);
+  write_chunk(*file, "IHDR", header.data(), header.size());
+  file->write(chunks->before.data(), chunks->before.size());
+  write_image_data(spec, static_cast<const unsigned char*>(pixels), *file, path);
+  file->write(chunks->after.data(), chunks->after.size());
+  write_chunk(*file, "IEND", nullptr, 0);
   file->sync();
   return file;
 }
