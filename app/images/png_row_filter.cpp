@@ -52,6 +52,8 @@ inline void filter_plain(int f, const std::uint8_t* row, const std::uint8_t* abo
   }
 }
 
+// The first of the least sums: libpng's writer takes a later filter only when it is
+// strictly better.
 inline PngRowFilter least(const Sums& sums) {
   int best = 0;
   for (int f = 1; f < 5; ++f) {
