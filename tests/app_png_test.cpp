@@ -96,7 +96,7 @@ TEST_F(PngFile, SameBytesAsTheLibrarysWriterOrNone) {
   using T = OIIO::TypeDesc;
   const struct {
     int width, height, channels;
-    T file, samples;            // the spec's type, and the pixels' (the writer takes half as 8-bit)
+    T file, samples;            // the file header's type, and the pixels' (the writer takes half as 8-bit)
     const char* attribute;      // set to `value` when not empty
     int value;
     bool ours;
